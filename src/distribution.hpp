@@ -1,0 +1,36 @@
+// The sweep over every catalogue combination and the two tallies the report
+// prints: hits per key, and how many keys share each hit count.
+#pragma once
+
+#include "cache_key.hpp"
+
+#include <cstdint>
+
+// Sweep bounds: the catalogue names, the param values, one selector per entry of
+// commonWidth and of commonHeight, and the two flag values.
+inline constexpr int32_t SWEEP_IMAGES = 8;
+inline constexpr int32_t SWEEP_PARAMS = 10;
+inline constexpr int32_t SWEEP_WIDTHS = 6;
+inline constexpr int32_t SWEEP_HEIGHTS = 5;
+inline constexpr int32_t SWEEP_FLAGS = 2;
+inline constexpr int32_t SWEEP_COMBINATIONS =
+    SWEEP_IMAGES * SWEEP_PARAMS * SWEEP_WIDTHS * SWEEP_HEIGHTS * SWEEP_FLAGS;
+static_assert(SWEEP_COMBINATIONS == 4800);
+
+// Sets the keyed fields of d for one combination. The name field is zero-filled
+// first so that no byte of a longer earlier name survives; payload is untouched.
+void fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t width,
+                    int32_t height, int8_t flag);
+
+// Adds one hit to keyCount[key]. A key outside the table is refused (false) and
+// nothing is written.
+bool tallyKey(int32_t (&keyCount)[HASH_KEYS], uint32_t key);
+
+// Keys every combination and counts the hits per key, from zero. Returns false
+// and the offending key in badKey if a key falls outside the table.
+bool sweepKeys(int32_t (&keyCount)[HASH_KEYS], int32_t& badKey);
+
+// valueCount[v] = how many keys were hit exactly v times. Returns false and the
+// offending key in badKey if a count does not fit the table.
+bool countValues(const int32_t (&keyCount)[HASH_KEYS], int32_t (&valueCount)[HASH_KEYS],
+                 int32_t& badKey);
