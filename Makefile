@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all build run test clean
+.PHONY: all build run test bench clean
 
 all: build
 
@@ -17,6 +17,10 @@ run: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@test -x $(BUILD)/hash_bench || { echo "bench: install libbenchmark-dev, then run make bench again" >&2; exit 1; }
+	@./$(BUILD)/hash_bench
 
 clean:
 	rm -rf $(BUILD)
