@@ -16,7 +16,7 @@ void BM_hashFunction(benchmark::State& state) {
 BENCHMARK(BM_hashFunction);
 
 void BM_sweep(benchmark::State& state) {
-    int32_t keyCount[HASH_KEYS];
+    key_tally keyCount;
     int32_t badKey = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(sweepKeys(keyCount, badKey));

@@ -20,14 +20,14 @@ void fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t wi
     d.flag = static_cast<uint8_t>(flag);
 }
 
-bool tallyKey(int32_t (&keyCount)[HASH_KEYS], uint32_t key) {
+bool tallyKey(key_tally& keyCount, uint32_t key) {
     if (key >= static_cast<uint32_t>(HASH_KEYS)) return false;
     ++keyCount[key];
     return true;
 }
 
-bool sweepKeys(int32_t (&keyCount)[HASH_KEYS], int32_t& badKey) {
-    std::memset(keyCount, 0, sizeof keyCount);
+bool sweepKeys(key_tally& keyCount, int32_t& badKey) {
+    keyCount.fill(0);
     // One record reused for every combination; cleared once so that its payload
     // is defined when it is copied into each call.
     image_descriptor d{};
@@ -46,11 +46,10 @@ bool sweepKeys(int32_t (&keyCount)[HASH_KEYS], int32_t& badKey) {
     return true;
 }
 
-bool countValues(const int32_t (&keyCount)[HASH_KEYS], int32_t (&valueCount)[HASH_KEYS],
-                 int32_t& badKey) {
-    std::memset(valueCount, 0, sizeof valueCount);
+bool countValues(const key_tally& keyCount, key_tally& valueCount, int32_t& badKey) {
+    valueCount.fill(0);
     for (int32_t key = 0; key < HASH_KEYS; ++key) {
-        const auto count = static_cast<uint32_t>(keyCount[key]);
+        const auto count = static_cast<uint32_t>(keyCount[static_cast<size_t>(key)]);
         if (count >= static_cast<uint32_t>(HASH_KEYS)) {
             badKey = key;
             return false;

@@ -4,6 +4,7 @@
 
 #include "cache_key.hpp"
 
+#include <array>
 #include <cstdint>
 
 // Sweep bounds: the catalogue names, the param values, one selector per entry of
@@ -17,6 +18,9 @@ inline constexpr int32_t SWEEP_COMBINATIONS =
     SWEEP_IMAGES * SWEEP_PARAMS * SWEEP_WIDTHS * SWEEP_HEIGHTS * SWEEP_FLAGS;
 static_assert(SWEEP_COMBINATIONS == 4800);
 
+// One counter per key (hits per key), or per hit count (keys per count).
+using key_tally = std::array<int32_t, HASH_KEYS>;
+
 // Sets the keyed fields of d for one combination. The name field is zero-filled
 // first so that no byte of a longer earlier name survives; payload is untouched.
 void fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t width,
@@ -24,13 +28,12 @@ void fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t wi
 
 // Adds one hit to keyCount[key]. A key outside the table is refused (false) and
 // nothing is written.
-bool tallyKey(int32_t (&keyCount)[HASH_KEYS], uint32_t key);
+bool tallyKey(key_tally& keyCount, uint32_t key);
 
 // Keys every combination and counts the hits per key, from zero. Returns false
 // and the offending key in badKey if a key falls outside the table.
-bool sweepKeys(int32_t (&keyCount)[HASH_KEYS], int32_t& badKey);
+bool sweepKeys(key_tally& keyCount, int32_t& badKey);
 
 // valueCount[v] = how many keys were hit exactly v times. Returns false and the
 // offending key in badKey if a count does not fit the table.
-bool countValues(const int32_t (&keyCount)[HASH_KEYS], int32_t (&valueCount)[HASH_KEYS],
-                 int32_t& badKey);
+bool countValues(const key_tally& keyCount, key_tally& valueCount, int32_t& badKey);

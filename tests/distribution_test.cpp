@@ -19,8 +19,8 @@ TEST(Sweep, FillLeavesNoTraceOfLongerName) {
 }
 
 TEST(Tallies, RefuseIndexesOutsideTheTables) {
-    int32_t keyCount[HASH_KEYS] = {};
-    int32_t valueCount[HASH_KEYS];
+    key_tally keyCount{};
+    key_tally valueCount;
     EXPECT_TRUE(tallyKey(keyCount, 799));
     EXPECT_FALSE(tallyKey(keyCount, 800));
     EXPECT_FALSE(tallyKey(keyCount, static_cast<uint32_t>(-9)));  // a negative key
