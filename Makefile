@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all build run test bench clean
+.PHONY: all build run test bench lint clean
 
 all: build
 
@@ -21,6 +21,9 @@ test: build
 bench: build
 	@test -x $(BUILD)/hash_bench || { echo "bench: install libbenchmark-dev, then run make bench again" >&2; exit 1; }
 	@./$(BUILD)/hash_bench
+
+lint: build
+	@scripts/lint.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

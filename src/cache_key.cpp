@@ -24,7 +24,7 @@ uint32_t signedByte(char c) {
 
 }  // namespace
 
-int32_t hashFunction(image_descriptor d) {  // NOLINT(performance-unnecessary-value-param): the interface copies the record
+int32_t hashFunction(image_descriptor d) {
     // The key is defined with 32-bit wrap-around, so every step is done in
     // uint32_t and the sum only turns signed again for the remainders.
     const uint32_t c0 = signedByte(d.name[0]);
