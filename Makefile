@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_ARGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all build run test bench lint clean
+.PHONY: all build run test bench lint plot clean
 
 all: build
 
@@ -24,6 +24,10 @@ bench: build
 
 lint: build
 	@scripts/lint.sh $(BUILD)
+
+plot: build
+	@./$(BUILD)/hashFunctionTester > $(BUILD)/report.txt
+	@scripts/plot-distribution.sh $(BUILD)/distribution.png < $(BUILD)/report.txt
 
 clean:
 	rm -rf $(BUILD)
