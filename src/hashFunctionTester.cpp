@@ -34,7 +34,7 @@ int main(int /*argc*/, char** /*argv*/) {
         return 1;
     }
     if (!countValues(keyCount, valueCount, badKey)) {
-        std::fprintf(stderr, "hashFunctionTester: key %d was hit %d times, more than 0..%d\n",
+        std::fprintf(stderr, "hashFunctionTester: key %d was hit %d times, outside the count table 0..%d\n",
                      badKey, keyCount[static_cast<size_t>(badKey)], HASH_KEYS - 1);
         return 1;
     }
