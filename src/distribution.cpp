@@ -7,6 +7,8 @@ static_assert(std::size(commonWidth) == SWEEP_WIDTHS);
 static_assert(std::size(commonHeight) == SWEEP_HEIGHTS);
 static_assert(std::size(imagesName) >= SWEEP_IMAGES);
 
+// The parameters mirror the record's fields in their order, as the sweep's counters.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
 void fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t width,
                     int32_t height, int8_t flag) {
     const char* name = imagesName[image];

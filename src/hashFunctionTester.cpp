@@ -9,6 +9,8 @@
 
 namespace {
 
+// Called once, from main, with both tallies named at the call.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
 void printReport(const key_tally& keyCount, const key_tally& valueCount) {
     std::printf("There were ->[ %d ]<- possibilities\n\n", SWEEP_COMBINATIONS);
     std::printf("The dimension of each hash_element would be %" PRId64 "\n\n", HASH_ELEMENT_SIZE);
