@@ -43,8 +43,11 @@ extern const char* const socket_path;
 
 // Maps a descriptor to its cache key. Reads the first two name bytes (as signed
 // bytes), the name length, param, width and height; never flag or payload.
-// The result is in 0 .. HASH_KEYS - 1 for ASCII names, param >= -1 and sizes whose
-// products stay below 2^31; outside that it may be a negative remainder, which
-// callers must not use as an index.
+// The key is the remainder of a sum s taken with 32-bit wrap-around. It lies in
+// 0 .. HASH_KEYS - 1 exactly when s ends at 0 or more, or at a multiple of
+// HASH_KEYS; otherwise it is negative (-799 .. -1) and must not be used as an
+// index. s is sure to end at 0 or more when name[0] and name[1] are below 0x80,
+// param >= -1 and (param + 1) * width * height <= 2^31 - 2^20, as for every
+// descriptor the tester builds.
 // Taken by value on purpose: each call gets its own copy of the whole record.
 int32_t hashFunction(image_descriptor d);

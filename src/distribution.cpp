@@ -9,17 +9,22 @@ static_assert(std::size(imagesName) >= SWEEP_IMAGES);
 
 // The parameters mirror the record's fields in their order, as the sweep's counters.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
-void fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t width,
+bool fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t width,
                     int32_t height, int8_t flag) {
+    // Only the filled slots: past them the table holds null pointers, and past
+    // its end there is no table at all.
+    if (image < 0 || image >= SWEEP_IMAGES) return false;
     const char* name = imagesName[image];
+    if (name == nullptr) return false;
+    const std::size_t length = std::strlen(name);
+    if (length >= sizeof d.name) return false;  // no room for the terminator
     std::memset(d.name, 0, sizeof d.name);
-    // Catalogue names are at most 13 characters, so the zero fill always leaves
-    // the terminator inside the field.
-    std::memcpy(d.name, name, std::strlen(name));
+    std::memcpy(d.name, name, length);
     d.param = param;
     d.width = static_cast<uint16_t>(width);
     d.height = static_cast<uint16_t>(height);
     d.flag = static_cast<uint8_t>(flag);
+    return true;
 }
 
 bool tallyKey(key_tally& keyCount, uint32_t key) {
@@ -28,7 +33,7 @@ bool tallyKey(key_tally& keyCount, uint32_t key) {
     return true;
 }
 
-bool sweepKeys(key_tally& keyCount, int32_t& badKey) {
+sweep_result sweepKeys(key_tally& keyCount, int32_t& badValue) {
     keyCount.fill(0);
     // One record reused for every combination; cleared once so that its payload
     // is defined when it is copied into each call.
@@ -38,14 +43,17 @@ bool sweepKeys(key_tally& keyCount, int32_t& badKey) {
             for (int32_t width = 0; width < SWEEP_WIDTHS; ++width)
                 for (int32_t height = 0; height < SWEEP_HEIGHTS; ++height)
                     for (int8_t flag = 0; flag < SWEEP_FLAGS; ++flag) {
-                        fillDescriptor(d, image, param, width, height, flag);
+                        if (!fillDescriptor(d, image, param, width, height, flag)) {
+                            badValue = image;
+                            return sweep_result::bad_image;
+                        }
                         const int32_t key = hashFunction(d);
                         if (!tallyKey(keyCount, static_cast<uint32_t>(key))) {
-                            badKey = key;
-                            return false;
+                            badValue = key;
+                            return sweep_result::bad_key;
                         }
                     }
-    return true;
+    return sweep_result::complete;
 }
 
 bool countValues(const key_tally& keyCount, key_tally& valueCount, int32_t& badKey) {

@@ -5,6 +5,7 @@
 #include "cache_key.hpp"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 // Sweep bounds: the catalogue names, the param values, one selector per entry of
@@ -18,21 +19,38 @@ inline constexpr int32_t SWEEP_COMBINATIONS =
     SWEEP_IMAGES * SWEEP_PARAMS * SWEEP_WIDTHS * SWEEP_HEIGHTS * SWEEP_FLAGS;
 static_assert(SWEEP_COMBINATIONS == 4800);
 
+// Stack the sweep may take below its caller: its own record, the by-value copy it
+// hands to hashFunction (and, in unoptimised clang builds, a temporary), plus room
+// for the small frames under it. The build sets the figure and has the compiler
+// check the sweep's frame against it.
+#ifndef SWEEP_FRAME_BUDGET
+#error "SWEEP_FRAME_BUDGET must be set by the build"
+#endif
+inline constexpr std::size_t SWEEP_STACK_BYTES = SWEEP_FRAME_BUDGET;
+static_assert(SWEEP_STACK_BYTES >= 2 * sizeof(image_descriptor));
+
 // One counter per key (hits per key), or per hit count (keys per count).
 using key_tally = std::array<int32_t, HASH_KEYS>;
 
-// Sets the keyed fields of d for one combination. The name field is zero-filled
-// first so that no byte of a longer earlier name survives; payload is untouched.
-void fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t width,
-                    int32_t height, int8_t flag);
+// Sets the keyed fields of d for one combination. image must be a filled catalogue
+// slot, 0 .. SWEEP_IMAGES - 1; any other index is refused (false) and d is left
+// untouched. The name field is zero-filled first so that no byte of a longer
+// earlier name survives; payload is untouched.
+[[nodiscard]] bool fillDescriptor(image_descriptor& d, int32_t image, int8_t param,
+                                  int32_t width, int32_t height, int8_t flag);
 
 // Adds one hit to keyCount[key]. A key outside the table is refused (false) and
 // nothing is written.
 bool tallyKey(key_tally& keyCount, uint32_t key);
 
-// Keys every combination and counts the hits per key, from zero. Returns false
-// and the offending key in badKey if a key falls outside the table.
-bool sweepKeys(key_tally& keyCount, int32_t& badKey);
+// How a sweep ended: every combination counted, or stopped at the first one it
+// could not build or count.
+enum class sweep_result { complete, bad_image, bad_key };
+
+// Keys every combination and counts the hits per key, from zero. When it stops
+// early, badValue holds the image index it could not build or the key that fell
+// outside the table.
+sweep_result sweepKeys(key_tally& keyCount, int32_t& badValue);
 
 // valueCount[v] = how many keys were hit exactly v times. Returns false and the
 // offending key in badKey if a count does not fit the table.

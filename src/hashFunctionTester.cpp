@@ -2,12 +2,49 @@
 // the cache keys, and prints the distribution report on standard output.
 #include "distribution.hpp"
 
+#include <sys/auxv.h>
+#include <sys/resource.h>
+
 #include <cerrno>
 #include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 namespace {
+
+constexpr std::uintmax_t KIB = 1024;
+
+// Bytes of stack in use from the top of the stack down to this call's frame, or 0
+// if the top cannot be found. The kernel copies the program's file name to the
+// very top of the stack, so the end of that string marks the top; one page more
+// covers the rounding of the stack's extent to whole pages.
+[[gnu::noinline]] std::uintmax_t stackInUse() {
+    const std::uintptr_t execfn = getauxval(AT_EXECFN);
+    if (execfn == 0) return 0;
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the auxiliary vector hands out addresses as integers
+    const std::uintptr_t top = execfn + std::strlen(reinterpret_cast<const char*>(execfn)) + 1;
+    const char here = 0;
+    const auto at = reinterpret_cast<std::uintptr_t>(&here);
+    return top > at ? top - at + 4 * KIB : 0;
+}
+
+// A stack too small for the sweep would end the run by SIGSEGV, without a word.
+// Refuse such a run up front instead, saying what it needs. False if refused.
+bool stackHoldsTheRun() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_STACK, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return true;
+    const std::uintmax_t inUse = stackInUse();
+    if (inUse == 0) return true;  // cannot tell: let the run try
+    const std::uintmax_t need = inUse + SWEEP_STACK_BYTES;
+    if (need <= limit.rlim_cur) return true;
+    const std::uintmax_t needKib = (need + KIB - 1) / KIB;
+    std::fprintf(stderr,
+                 "hashFunctionTester: the run needs %ju KiB of stack but the limit is %ju KiB;"
+                 " raise it with ulimit -s %ju\n",
+                 needKib, std::uintmax_t{limit.rlim_cur} / KIB, (needKib + 63) / 64 * 64);
+    return false;
+}
 
 // Called once, from main, with both tallies named at the call.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
@@ -29,15 +66,23 @@ void printReport(const key_tally& keyCount, const key_tally& valueCount) {
 int main(int /*argc*/, char** /*argv*/) {
     key_tally keyCount;
     key_tally valueCount;
-    int32_t badKey = 0;
-    if (!sweepKeys(keyCount, badKey)) {
-        std::fprintf(stderr, "hashFunctionTester: key %d is outside 0..%d\n", badKey,
-                     HASH_KEYS - 1);
-        return 1;
+    if (!stackHoldsTheRun()) return 1;
+
+    int32_t badValue = 0;
+    switch (sweepKeys(keyCount, badValue)) {
+        case sweep_result::complete:
+            break;
+        case sweep_result::bad_image:
+            std::fprintf(stderr, "hashFunctionTester: image %d is not in the catalogue\n", badValue);
+            return 1;
+        case sweep_result::bad_key:
+            std::fprintf(stderr, "hashFunctionTester: key %d is outside 0..%d\n", badValue,
+                         HASH_KEYS - 1);
+            return 1;
     }
-    if (!countValues(keyCount, valueCount, badKey)) {
+    if (!countValues(keyCount, valueCount, badValue)) {
         std::fprintf(stderr, "hashFunctionTester: key %d was hit %d times, outside the count table 0..%d\n",
-                     badKey, keyCount[static_cast<size_t>(badKey)], HASH_KEYS - 1);
+                     badValue, keyCount[static_cast<size_t>(badValue)], HASH_KEYS - 1);
         return 1;
     }
 

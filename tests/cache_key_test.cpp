@@ -39,6 +39,7 @@ TEST(HashFunction, KnownAnswers) {
         {"\x01\xf9", -1, 1, 0, -3},            // negative inner remainder
         {"a", 0, 65535, 65535, -396},          // h*w wraps past 2^32
         {"a", 0, 46340, 46340, 669},           // largest square that still fits
+        {"a", 1, 46340, 46340, -360},          // the square fits, times (param + 1) it wraps
         {"a", 0, 65534, 32769, -181},          // product fits, the sum wraps
         {"aaaaaaaaaaaaaaaaaaaa", 1, 0, 0, 555},  // unterminated name counts as 20
     };
