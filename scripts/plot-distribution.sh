@@ -9,8 +9,10 @@ command -v gnuplot >/dev/null ||
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Split the report into data files and work out the headline figures. Chi-square
-# is taken against a perfectly even spread: every key holding total/keys hits.
+# Split the report into data files and work out the headline figures, with what a
+# uniformly random key function would give for the same variants: the number of
+# keys hit k times is then keys x Binomial(total, 1/keys) at k. Chi-square is taken
+# against a perfectly even spread, every key holding total/keys hits.
 awk -v dir="$work" '
     /possibilities$/ { combinations = $4 }
     /^Key: / { print $2, $5 > (dir "/keys.dat")
@@ -21,9 +23,27 @@ awk -v dir="$work" '
         if (keys == 0) { print "plot: no key lines: not a distribution report" > "/dev/stderr"; exit 1 }
         mean = total / keys
         chi = squares / mean - total  # sum of (hits - mean)^2 / mean over all keys
-        printf "mean = %g; highest = %d\n", mean, highest > (dir "/figures.gp")
-        printf "headline = \"%d combinations   %d of %d keys used   %d empty   highest count %d   chi-square %.0f with %d degrees of freedom (an even spread gives about %d)\"\n",
-            combinations, used, keys, keys - used, highest, chi, keys - 1, keys - 1 > (dir "/figures.gp")
+
+        # The random key function: expected keys per count, its chi-square, and the
+        # highest count it reaches in at least half of all runs.
+        q = 1 / keys; p = (1 - q) ^ total; cdf = 0; randomHighest = -1; randomChi = 0
+        for (k = 0; k <= total && (k <= highest || randomHighest < 0); k++) {
+            print k, keys * p > (dir "/random.dat")
+            randomChi += keys * p * (k - mean) ^ 2 / mean
+            cdf += p
+            if (randomHighest < 0 && cdf ^ keys >= 0.5) randomHighest = k
+            p *= (total - k) / (k + 1) * q / (1 - q)
+        }
+        randomEmpty = keys * (1 - q) ^ total
+
+        verdict = sprintf("A uniformly random key function would leave about %.0f of the %d keys empty, reach a highest count of about %d and score a chi-square of about %.0f; this one leaves %d empty, reaches %d and scores %.0f, %.1f times the random figure.", \
+            randomEmpty, keys, randomHighest, randomChi, keys - used, highest, chi, chi / randomChi)
+        print verdict > (dir "/verdict.txt")
+        printf "mean = %g; highest = %d; randomHighest = %d\n", mean, highest, randomHighest > (dir "/figures.gp")
+        printf "headline = \"%d combinations   %d of %d keys used   %d empty   highest count %d   chi-square %.0f with %d degrees of freedom\\n", \
+            combinations, used, keys, keys - used, highest, chi, keys - 1 > (dir "/figures.gp")
+        printf "a uniformly random key function: about %.0f empty, highest count about %d, chi-square about %.0f\"\n", \
+            randomEmpty, randomHighest, randomChi > (dir "/figures.gp")
     }'
 
 gnuplot <<GP
@@ -47,10 +67,14 @@ plot "$work/keys.dat" using 1:2 with impulses lc rgb "#3b6ea8" notitle, \
 set title "Keys per hit count"
 set xlabel "hits on a key"
 set ylabel "keys"
-set xrange [-1:highest + 1]
+set xrange [-1:(highest > randomHighest ? highest : randomHighest) + 2]
 set yrange [0:*]
 set boxwidth 0.8
-plot "$work/values.dat" using 1:2 with boxes lc rgb "#3b6ea8" notitle
+set key top right
+plot "$work/values.dat" using 1:2 with boxes lc rgb "#3b6ea8" title "this key function", \
+     "$work/random.dat" using 1:2 with linespoints lc rgb "#e67e22" lw 2 pt 7 ps 0.6 \
+         title "a uniformly random key function (expected)"
 unset multiplot
 GP
+cat "$work/verdict.txt"
 echo "$out"

@@ -13,13 +13,13 @@
 
 namespace {
 
-constexpr std::uintmax_t KIB = 1024;
+constexpr unsigned long long KIB = 1024;
 
 // Bytes of stack in use from the top of the stack down to this call's frame, or 0
 // if the top cannot be found. The kernel copies the program's file name to the
 // very top of the stack, so the end of that string marks the top; one page more
 // covers the rounding of the stack's extent to whole pages.
-[[gnu::noinline]] std::uintmax_t stackInUse() {
+[[gnu::noinline]] unsigned long long stackInUse() {
     const std::uintptr_t execfn = getauxval(AT_EXECFN);
     if (execfn == 0) return 0;
     // NOLINTNEXTLINE(performance-no-int-to-ptr): the auxiliary vector hands out addresses as integers
@@ -34,15 +34,15 @@ constexpr std::uintmax_t KIB = 1024;
 bool stackHoldsTheRun() {
     rlimit limit{};
     if (getrlimit(RLIMIT_STACK, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return true;
-    const std::uintmax_t inUse = stackInUse();
+    const unsigned long long inUse = stackInUse();
     if (inUse == 0) return true;  // cannot tell: let the run try
-    const std::uintmax_t need = inUse + SWEEP_STACK_BYTES;
+    const unsigned long long need = inUse + SWEEP_STACK_BYTES;
     if (need <= limit.rlim_cur) return true;
-    const std::uintmax_t needKib = (need + KIB - 1) / KIB;
+    const unsigned long long needKib = (need + KIB - 1) / KIB;
     std::fprintf(stderr,
-                 "hashFunctionTester: the run needs %ju KiB of stack but the limit is %ju KiB;"
-                 " raise it with ulimit -s %ju\n",
-                 needKib, std::uintmax_t{limit.rlim_cur} / KIB, (needKib + 63) / 64 * 64);
+                 "hashFunctionTester: the run needs %llu KiB of stack but the limit is %llu KiB;"
+                 " raise it with ulimit -s %llu\n",
+                 needKib, static_cast<unsigned long long>(limit.rlim_cur) / KIB, (needKib + 63) / 64 * 64);
     return false;
 }
 

@@ -12,7 +12,9 @@ namespace {
 image_descriptor first, second;
 
 // Writes the name bytes as given (up to the whole field, without terminator if
-// they fill it) and zero-fills the rest of the field.
+// they fill it) and zero-fills the rest of the field. The parameters follow the
+// record's fields in their order.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
 image_descriptor& describe(image_descriptor& d, std::string_view name, int8_t param,
                            uint16_t width, uint16_t height) {
     std::memset(d.name, 0, sizeof d.name);
