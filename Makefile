@@ -38,7 +38,7 @@ test: build
 
 bench: build
 	@test -x "$(BUILD)/hash_bench" || { echo "bench: Google Benchmark is missing; install the Debian package libbenchmark-dev" >&2; exit 1; }
-	@"$(BUILD)/hash_bench"
+	@scripts/bench.sh "$(BUILD)/hash_bench"
 
 lint: build
 	$(call need,cppcheck,cppcheck)
