@@ -17,16 +17,19 @@ constexpr unsigned long long KIB = 1024;
 
 // Bytes of stack in use from the top of the stack down to this call's frame, or 0
 // if the top cannot be found. The kernel copies the program's file name to the
-// very top of the stack, so the end of that string marks the top; one page more
-// covers the rounding of the stack's extent to whole pages.
+// top of the stack, followed only by a null pointer; the stack's extent ends at
+// the next page boundary.
 [[gnu::noinline]] unsigned long long stackInUse() {
     const std::uintptr_t execfn = getauxval(AT_EXECFN);
-    if (execfn == 0) return 0;
+    const std::uintptr_t page = getauxval(AT_PAGESZ);
+    if (execfn == 0 || page == 0) return 0;
     // NOLINTNEXTLINE(performance-no-int-to-ptr): the auxiliary vector hands out addresses as integers
-    const std::uintptr_t top = execfn + std::strlen(reinterpret_cast<const char*>(execfn)) + 1;
+    const char* name = reinterpret_cast<const char*>(execfn);
+    const std::uintptr_t end = execfn + std::strlen(name) + 1 + sizeof(void*);
+    const std::uintptr_t top = (end + page - 1) / page * page;
     const char here = 0;
     const auto at = reinterpret_cast<std::uintptr_t>(&here);
-    return top > at ? top - at + 4 * KIB : 0;
+    return top > at ? top - at : 0;
 }
 
 // A stack too small for the sweep would end the run by SIGSEGV, without a word.
