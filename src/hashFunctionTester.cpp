@@ -18,7 +18,8 @@ constexpr unsigned long long KIB = 1024;
 // Bytes of stack in use from the top of the stack down to this call's frame, or 0
 // if the top cannot be found. The kernel copies the program's file name to the
 // top of the stack, followed only by a null pointer; the stack's extent ends at
-// the next page boundary.
+// the first page boundary at or above that. The frame address is used rather than
+// a local's, which a sanitizer may move off the stack.
 [[gnu::noinline]] unsigned long long stackInUse() {
     const std::uintptr_t execfn = getauxval(AT_EXECFN);
     const std::uintptr_t page = getauxval(AT_PAGESZ);
@@ -27,8 +28,7 @@ constexpr unsigned long long KIB = 1024;
     const char* name = reinterpret_cast<const char*>(execfn);
     const std::uintptr_t end = execfn + std::strlen(name) + 1 + sizeof(void*);
     const std::uintptr_t top = (end + page - 1) / page * page;
-    const char here = 0;
-    const auto at = reinterpret_cast<std::uintptr_t>(&here);
+    const auto at = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
     return top > at ? top - at : 0;
 }
 
