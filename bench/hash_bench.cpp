@@ -29,9 +29,8 @@ void BM_sweep(benchmark::State& state) {
 BENCHMARK(BM_sweep)->Unit(benchmark::kMillisecond);
 
 // The sweep's floor: as many by-value calls as the sweep makes, with the same
-// record, into a function that only receives it.
+// record, into a function that only receives it (so its contents do not matter).
 void BM_sweepFloor(benchmark::State& state) {
-    if (!fillDescriptor(record, 1, 3, 2, 4, 0)) state.SkipWithError("no catalogue image 1");
     for (auto _ : state) {
         for (int32_t call = 0; call < SWEEP_COMBINATIONS; ++call)
             benchmark::DoNotOptimize(ignoreDescriptor(record));

@@ -3,12 +3,14 @@
 // constructors, main and all it calls) and writes the count to stderr when main
 // returns. What shared libraries allocate while they load, such as libstdc++'s
 // emergency exception pool, comes earlier and is not the tool's.
-// No header here declares malloc, so the definitions below stand on their own.
+// No header here declares malloc, so the definitions below stand on their own;
+// snprintf into a local buffer allocates nothing.
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 
 // NOLINTBEGIN(bugprone-reserved-identifier): these are the C library's own names
 extern "C" {
@@ -34,15 +36,10 @@ main_function programMain = nullptr;
 int countingMain(int argc, char** argv, char** envp) {
     const int status = programMain(argc, argv, envp);
     counting = false;
-    char line[48] = "heap allocations: ";
-    char digits[24];
-    std::size_t n = 0;
-    unsigned long rest = allocations;
-    do digits[n++] = static_cast<char>('0' + rest % 10); while ((rest /= 10) != 0);
-    std::size_t length = sizeof "heap allocations: " - 1;
-    while (n > 0) line[length++] = digits[--n];
-    line[length++] = '\n';
-    const ssize_t written = write(2, line, length);  // nothing to do if it fails
+    char line[48];
+    const int length = std::snprintf(line, sizeof line, "heap allocations: %lu\n", allocations);
+    // Nothing to do if the write fails.
+    const ssize_t written = write(2, line, static_cast<std::size_t>(length));
     static_cast<void>(written);
     return status;
 }
