@@ -9,7 +9,7 @@ sources=(src/*.cpp tests/*.cpp bench/*.cpp)
 
 cppcheck --quiet --error-exitcode=1 --std=c++20 --language=c++ --inline-suppr \
     --enable=warning,performance,portability --suppress=missingIncludeSystem \
-    --library=googletest -DEXPECTED_REPORT='""' -DSWEEP_FRAME_BUDGET=808264 \
+    --library=googletest -DEXPECTED_REPORT='""' \
     -I src "${sources[@]}"
 echo "cppcheck: clean"
 

@@ -19,15 +19,19 @@ inline constexpr int32_t SWEEP_COMBINATIONS =
     SWEEP_IMAGES * SWEEP_PARAMS * SWEEP_WIDTHS * SWEEP_HEIGHTS * SWEEP_FLAGS;
 static_assert(SWEEP_COMBINATIONS == 4800);
 
-// Stack the sweep may take below its caller: its own record, the by-value copy it
-// hands to hashFunction (and, in unoptimised clang builds, a temporary), plus room
-// for the small frames under it. The build sets the figure and has the compiler
-// check the sweep's frame against it.
-#ifndef SWEEP_FRAME_BUDGET
-#error "SWEEP_FRAME_BUDGET must be set by the build"
+// Stack the sweep may take below its caller: its own record and the by-value copy
+// it hands to hashFunction, plus 8 KiB for the small frames under it. Unoptimised
+// clang also keeps a temporary copy in the same frame (g++ does not, at any level).
+// Decided by how this code is compiled, not by the build's name, so a build type
+// such as None gets the figure its frames really need. The build has the compiler
+// check the sweep's frame against the same figures.
+#if defined(__clang__) && !defined(__OPTIMIZE__)
+inline constexpr std::size_t SWEEP_RECORD_COPIES = 3;
+#else
+inline constexpr std::size_t SWEEP_RECORD_COPIES = 2;
 #endif
-inline constexpr std::size_t SWEEP_STACK_BYTES = SWEEP_FRAME_BUDGET;
-static_assert(SWEEP_STACK_BYTES >= 2 * sizeof(image_descriptor));
+inline constexpr std::size_t SWEEP_STACK_BYTES =
+    SWEEP_RECORD_COPIES * sizeof(image_descriptor) + 8192;
 
 // One counter per key (hits per key), or per hit count (keys per count).
 using key_tally = std::array<int32_t, HASH_KEYS>;

@@ -4,52 +4,93 @@
 
 #include <sys/auxv.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <string_view>
 
 namespace {
 
 constexpr unsigned long long KIB = 1024;
 
-// Bytes of stack in use from the top of the stack down to this call's frame, or 0
-// if the top cannot be found. The kernel copies the program's file name to the
-// top of the stack, followed only by a null pointer; the stack's extent ends at
-// the first page boundary at or above that. The frame address is used rather than
-// a local's, which a sanitizer may move off the stack.
-[[gnu::noinline]] unsigned long long stackInUse() {
-    const std::uintptr_t execfn = getauxval(AT_EXECFN);
+// Stack the run takes below main: the tallies, then the sweep.
+constexpr std::size_t RUN_STACK_BYTES = 2 * sizeof(key_tally) + SWEEP_STACK_BYTES;
+
+std::uintptr_t addressOf(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
+
+// The first address above the stack, or 0 if it cannot be found. The kernel puts
+// the argument strings, the environment strings and the program's file name at
+// the top of the stack, followed only by a null pointer, and the stack ends at the
+// next page boundary. Started through the dynamic loader, the program sees its
+// own name as AT_EXECFN, and the file name the kernel stored (the loader's) lies
+// unseen right above the environment: it is stepped over.
+std::uintptr_t stackTop(char** argv) {
     const std::uintptr_t page = getauxval(AT_PAGESZ);
-    if (execfn == 0 || page == 0) return 0;
+    if (page == 0) return 0;
+    std::uintptr_t end = 0;  // just past the highest string seen
+    const auto note = [&end](const char* text) {
+        if (text != nullptr) end = std::max(end, addressOf(text) + std::strlen(text) + 1);
+    };
+    for (char** arg = argv; *arg != nullptr; ++arg) note(*arg);
+    for (char** var = environ; *var != nullptr; ++var) note(*var);
     // NOLINTNEXTLINE(performance-no-int-to-ptr): the auxiliary vector hands out addresses as integers
-    const char* name = reinterpret_cast<const char*>(execfn);
-    const std::uintptr_t end = execfn + std::strlen(name) + 1 + sizeof(void*);
-    const std::uintptr_t top = (end + page - 1) / page * page;
-    const auto at = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
-    return top > at ? top - at : 0;
+    note(reinterpret_cast<const char*>(getauxval(AT_EXECFN)));
+    if (end == 0) return 0;
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the bytes right above the highest string
+    const std::size_t unseen = std::strlen(reinterpret_cast<const char*>(end));
+    if (unseen > 0) end += unseen + 1;
+    return (end + sizeof(void*) + page - 1) / page * page;
 }
 
 // A stack too small for the sweep would end the run by SIGSEGV, without a word.
 // Refuse such a run up front instead, saying what it needs. False if refused.
-bool stackHoldsTheRun() {
+// The stack grows a page at a time, so the need is counted in whole pages. The
+// frame address is used rather than a local's, which a sanitizer may move off
+// the stack.
+[[gnu::noinline]] bool stackHoldsTheRun(char** argv) {
     rlimit limit{};
     if (getrlimit(RLIMIT_STACK, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return true;
-    const unsigned long long inUse = stackInUse();
-    if (inUse == 0) return true;  // cannot tell: let the run try
-    const unsigned long long need = inUse + SWEEP_STACK_BYTES;
+    const std::uintptr_t top = stackTop(argv);
+    const std::uintptr_t frame = addressOf(__builtin_frame_address(0));
+    if (top <= frame) return true;  // cannot tell: let the run try
+    const unsigned long long page = getauxval(AT_PAGESZ);
+    const unsigned long long need = (top - frame + RUN_STACK_BYTES + page - 1) / page * page;
     if (need <= limit.rlim_cur) return true;
+
+    // Put together in a small buffer and written directly: printf and stderr's
+    // own buffering take more stack than a refused run may have left.
     const unsigned long long needKib = (need + KIB - 1) / KIB;
-    std::fprintf(stderr,
-                 "hashFunctionTester: the run needs %llu KiB of stack but the limit is %llu KiB;"
-                 " raise it with ulimit -s %llu\n",
-                 needKib, static_cast<unsigned long long>(limit.rlim_cur) / KIB, (needKib + 63) / 64 * 64);
+    char line[192];  // room for the text and three numbers of 20 digits
+    char* at = line;
+    const auto text = [&at, &line](std::string_view part) {
+        const auto room = static_cast<std::size_t>(std::end(line) - at);
+        const std::size_t size = std::min(part.size(), room);
+        std::memcpy(at, part.data(), size);
+        at += size;
+    };
+    const auto number = [&at, &line](unsigned long long value) {
+        at = std::to_chars(at, std::end(line), value).ptr;
+    };
+    text("hashFunctionTester: the run needs ");
+    number(needKib);
+    text(" KiB of stack but the limit is ");
+    number(static_cast<unsigned long long>(limit.rlim_cur) / KIB);
+    text(" KiB; raise it with ulimit -s ");
+    number((needKib + 63) / 64 * 64);
+    text("\n");
+    const ssize_t written = write(STDERR_FILENO, line, static_cast<std::size_t>(at - line));
+    static_cast<void>(written);  // nothing more to say if stderr is gone
     return false;
 }
 
-// Called once, from main, with both tallies named at the call.
+// Called once, from runTester, with both tallies named at the call.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
 void printReport(const key_tally& keyCount, const key_tally& valueCount) {
     std::printf("There were ->[ %d ]<- possibilities\n\n", SWEEP_COMBINATIONS);
@@ -64,13 +105,13 @@ void printReport(const key_tally& keyCount, const key_tally& valueCount) {
                     value);
 }
 
-}  // namespace
-
-int main(int /*argc*/, char** /*argv*/) {
+// The run: sweep, tallies and report; 0 once the whole report is written. Kept out
+// of main, and never inlined into it, so that main can refuse a stack too small
+// for the run before this frame takes the tallies' room: at the tightest limits
+// that room is all there is.
+[[gnu::noinline]] int runTester() {
     key_tally keyCount;
     key_tally valueCount;
-    if (!stackHoldsTheRun()) return 1;
-
     int32_t badValue = 0;
     switch (sweepKeys(keyCount, badValue)) {
         case sweep_result::complete:
@@ -98,4 +139,12 @@ int main(int /*argc*/, char** /*argv*/) {
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+// The arguments are not read as options; their strings only help find the stack.
+int main(int /*argc*/, char** argv) {
+    if (!stackHoldsTheRun(argv)) return 1;
+    return runTester();
 }

@@ -1,26 +1,28 @@
 #!/usr/bin/env bash
 # Runs the built tool as a user does and checks what they would see: its whole
 # output, byte for byte, and its exit status.
-#   tool_test.sh CHECK EXPECTED_REPORT BUILD_KIND PRELOAD -- LAUNCH...
-# CHECK is report, small-stack, write-error or heap; BUILD_KIND is optimised or
-# unoptimised; PRELOAD is the allocation counter for the heap check, or -;
+#   tool_test.sh CHECK EXPECTED_REPORT FITS_1MIB PRELOAD -- LAUNCH...
+# CHECK is report, small-stack, write-error or heap; FITS_1MIB is yes where a 1 MiB
+# stack must hold the run, else no; PRELOAD is the allocation counter for the heap check, or -;
 # LAUNCH is the tool, behind its emulator when it is built for another target.
 set -uo pipefail
 [ $# -ge 6 ] && [ "$5" = -- ] ||
-    { echo "usage: tool_test.sh CHECK EXPECTED_REPORT BUILD_KIND PRELOAD -- LAUNCH..."; exit 2; }
-check=$1 expected=$2 kind=$3 preload=$4
+    { echo "usage: tool_test.sh CHECK EXPECTED_REPORT FITS_1MIB PRELOAD -- LAUNCH..."; exit 2; }
+check=$1 expected=$2 fits_1mib=$3 preload=$4
 shift 5
 launch=("$@")
+prefix=()  # words run before the launch: env, a dynamic loader
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
 
-# run SETUP [ARGS...]: runs the tool after the shell commands SETUP, in a subshell;
-# leaves its stdout, stderr and exit status in $work/out, $work/err and $status.
+# run SETUP [ARGS...]: runs the tool after the shell commands SETUP, in a subshell,
+# behind $prefix; leaves its stdout, stderr and exit status in $work/out,
+# $work/err and $status.
 run() {
     local setup=$1
     shift
-    ( eval "$setup" || exit 125; exec "${launch[@]}" "$@" ) >"$work/out" 2>"$work/err"
+    ( eval "$setup" || exit 125; exec "${prefix[@]}" "${launch[@]}" "$@" ) >"$work/out" 2>"$work/err"
     status=$?
 }
 
@@ -50,30 +52,83 @@ expect_report() {
 # expect_error WHAT PATTERN: exit 1, nothing on stdout, one stderr line matching PATTERN.
 expect_error() {
     expect_status "$1" 1 || return
-    [ -s "$work/out" ] && fail "$1" "printed $(wc -c <"$work/out") bytes on stdout"
+    [ -s "$work/out" ] && { fail "$1" "printed $(wc -c <"$work/out") bytes on stdout"; return 1; }
     [ "$(wc -l <"$work/err")" -eq 1 ] && grep -Eq "$2" "$work/err" ||
-        fail "$1" "stderr is not one line matching '$2': $(head -c 300 "$work/err")"
+        { fail "$1" "stderr is not one line matching '$2': $(head -c 300 "$work/err")"; return 1; }
+}
+
+refusal='^hashFunctionTester: the run needs ([0-9]+) KiB of stack but the limit is ([0-9]+) KiB; raise it with ulimit -s ([0-9]+)$'
+
+# refusal_field N: field N of the last run's refusal (1 need, 2 limit, 3 advice).
+refusal_field() { sed -En "s/$refusal/\\$1/p" "$work/err"; }
+
+# under_limits WHAT LIMIT...: under every stack limit the run prints the exact report,
+# or refuses in one line that names that limit and a need above it; never a signal.
+under_limits() {
+    local what=$1 limit
+    shift
+    for limit in "$@"; do
+        run "ulimit -s $limit"
+        if [ "$status" -ne 1 ]; then
+            expect_report "$what, ulimit -s $limit" quiet
+        elif expect_error "$what, ulimit -s $limit" "$refusal"; then
+            [ "$(refusal_field 2)" = "$limit" ] && [ "$(refusal_field 1)" -gt "$limit" ] ||
+                fail "$what, ulimit -s $limit" "refused with: $(cat "$work/err")"
+        fi
+    done
+}
+
+# stack_property WHAT LIMIT...: under_limits over the limits, of which the first must
+# be refused, and over the need's surroundings (±16 KiB, in 4 KiB steps where
+# emulated, else 1 KiB); the limit the refusal advises prints the report.
+stack_property() {
+    local what=$1 step=1 need advice
+    shift
+    [ ${#launch[@]} -gt 1 ] && step=4
+    run "ulimit -s $1"
+    expect_error "$what, ulimit -s $1" "$refusal" || return
+    need=$(refusal_field 1) advice=$(refusal_field 3)
+    under_limits "$what" "$@" $(seq $((need - 16)) "$step" $((need + 16))) 8192 unlimited
+    run "ulimit -s $advice"
+    expect_report "$what, the advised ulimit -s $advice" quiet
 }
 
 case $check in
-report)  # arguments change nothing; an optimised build fits a 1 MiB stack
+report)  # arguments change nothing; a 1 MiB stack holds the run
     run ''
     expect_report "plain run" quiet
     run '' --help -x 42
     expect_report "with arguments" quiet
-    if [ "$kind" = optimised ]; then
+    if [ "$fits_1mib" = yes ]; then
+        prefix=(env -i PATH=/usr/bin:/bin)  # whatever the caller's environment
         run 'ulimit -s 1024'
         expect_report "ulimit -s 1024" quiet
+        prefix=()
     fi
     ;;
-small-stack)  # refused with a clear word, never where the run fits
-    run 'ulimit -s 790'
-    expect_error "ulimit -s 790" \
-        '^hashFunctionTester: the run needs [0-9]+ KiB of stack but the limit is 790 KiB; raise it with ulimit -s [0-9]+$'
-    for limit in 8192 unlimited; do
-        run "ulimit -s $limit"
-        expect_report "ulimit -s $limit" quiet
-    done
+small-stack)  # a stack too small is refused in one line, never met by a signal
+    if [ ${#launch[@]} -gt 1 ]; then
+        # Emulated: the emulator itself needs more host stack than the smallest limits.
+        stack_property "emulated" 128 512 1024
+    else
+        # The tightest limits ten times over: where the stack starts moves from
+        # run to run, and a few hundred bytes decide.
+        # shellcheck disable=SC2046 # the limits are words
+        stack_property "started directly" $(for _ in {1..10}; do echo 16 17 18 19; done) \
+            20 24 32 64 128 256 512 768 1024
+        # Started by the dynamic loader, with a large environment above the
+        # arguments. Below about the environment's size plus 32 KiB the loader
+        # itself cannot start any program.
+        loader=$(readelf -l "${launch[0]}" 2>/dev/null |
+                 sed -n 's/.*Requesting program interpreter: \(.*\)]$/\1/p')
+        if [ -x "$loader" ]; then
+            prefix=(env "FILLER=$(printf '%100000s' '')" "$loader")
+            stack_property "through $loader, 100 kB environment" 144 160 256 512 768 1024
+            prefix=()
+        else
+            echo "no dynamic loader found: not started through one"
+        fi
+    fi
     ;;
 write-error)  # a report that cannot be written is a failure
     for redirect in '>/dev/full' '>&-'; do
