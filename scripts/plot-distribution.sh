@@ -3,11 +3,51 @@
 # share each hit count. Reads the report on stdin, so a saved one works too:
 #   scripts/plot-distribution.sh out.png < report.txt
 set -euo pipefail
+me=plot-distribution.sh
 out=${1:-build/distribution.png}
-command -v gnuplot >/dev/null ||
-    { echo "plot: gnuplot is not installed; install the Debian package gnuplot-nox" >&2; exit 1; }
+fail() { echo "$me: $*" >&2; exit 1; }
+
+folder=$(dirname -- "$out")
+[ -d "$folder" ] || fail "the output folder $folder does not exist"
+[ -w "$folder" ] || fail "the output folder $folder is not writable"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+cat >"$work/report.txt"
+[ -z "$(tail -c 1 "$work/report.txt")" ] ||
+    fail "the report ends in the middle of line $(($(wc -l <"$work/report.txt") + 1))"
+
+# Nothing is drawn from a report that is not whole: the three summary lines, the
+# key lines for keys 0 to 799 in order, counting up to the combinations stated,
+# and the count lines for values 0 to 799, each agreeing with the key lines.
+# Names the first problem.
+awk -v keys=800 '
+    function bad(message) { if (problem == "") problem = message }
+    function summary(n) {
+        if (seen[n]++ > 0 || keyLines > 0) bad("line " NR " repeats a summary line")
+    }
+    /^There were ->\[ [0-9]+ \]<- possibilities$/ { summary(1); combinations = $4; next }
+    /^The dimension of each hash_element would be [0-9]+$/ { summary(2); next }
+    /^The dimension of the cache would be [0-9]+, with 800 hash keys$/ { summary(3); next }
+    /^Key: [0-9]+ has registered [0-9]+ times$/ {
+        if (valueLines > 0) bad("line " NR " is a key line after the count lines")
+        if ($2 != keyLines) bad("line " NR " is for key " $2 ", expected key " keyLines)
+        keyLines++; total += $5; keysWith[$5 + 0]++; next }
+    /^There were [0-9]+ keys with value [0-9]+$/ {
+        if ($7 != valueLines) bad("line " NR " is for value " $7 ", expected value " valueLines)
+        if ($3 != keysWith[$7 + 0] + 0)
+            bad("line " NR " gives " $3 " keys with value " $7 ", the key lines " keysWith[$7 + 0] + 0)
+        valueLines++; next }
+    /^$/ { next }
+    { bad("line " NR " is not part of a distribution report: " substr($0, 1, 40)) }
+    END {
+        for (n = 1; n <= 3; n++) if (!(n in seen)) bad("the report lacks summary line " n " of 3")
+        if (keyLines != keys) bad("the report has " keyLines " key lines, expected " keys)
+        if (total != combinations) bad("the key lines count " total " combinations, the summary " combinations)
+        if (valueLines != keys) bad("the report has " valueLines " count lines, expected " keys)
+        if (problem != "") { print problem; exit 1 }
+    }' "$work/report.txt" >"$work/problem" || fail "$(cat "$work/problem")"
+
+command -v gnuplot >/dev/null || fail "gnuplot is not installed; install the Debian package gnuplot-nox"
 
 # Split the report into data files and work out the headline figures, with what a
 # uniformly random key function would give for the same variants: the number of
@@ -20,7 +60,6 @@ awk -v dir="$work" '
                if ($5 > highest) highest = $5 }
     /^There were [0-9]+ keys with value/ { print $7, $3 > (dir "/values.dat") }
     END {
-        if (keys == 0) { print "plot: no key lines: not a distribution report" > "/dev/stderr"; exit 1 }
         mean = total / keys
         chi = squares / mean - total  # sum of (hits - mean)^2 / mean over all keys
 
@@ -44,7 +83,7 @@ awk -v dir="$work" '
             combinations, used, keys, keys - used, highest, chi, keys - 1 > (dir "/figures.gp")
         printf "a uniformly random key function: about %.0f empty, highest count about %d, chi-square about %.0f\"\n", \
             randomEmpty, randomHighest, randomChi > (dir "/figures.gp")
-    }'
+    }' "$work/report.txt"
 
 gnuplot <<GP
 load "$work/figures.gp"
