@@ -1,6 +1,9 @@
 # Front door over CMake. Build chatter goes to stderr, so that
-# `make run > report.txt` captures exactly the report.
-BUILD ?= build
+# `make run > report.txt` captures exactly the report. Works from any folder with
+# `make -f path/to/Makefile`: sources and the default build folder are this
+# Makefile's own.
+ROOT := $(dir $(lastword $(MAKEFILE_LIST)))
+BUILD ?= $(ROOT)build
 CMAKE_ARGS ?=
 MAKEFLAGS += --no-print-directory
 
@@ -8,11 +11,13 @@ MAKEFLAGS += --no-print-directory
 # every core.
 PARALLEL = $(if $(findstring jobserver,$(MAKEFLAGS)),,-j $(shell nproc))
 
-CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release --log-level=WARNING $(CMAKE_ARGS) >&2
-BUILD_TARGETS = +@cmake --build $(BUILD) $(PARALLEL) $(if $(1),--target $(1)) >&2
+CONFIGURE = cmake -S "$(ROOT)" -B "$(BUILD)" -DCMAKE_BUILD_TYPE=Release --log-level=WARNING $(CMAKE_ARGS) >&2
+BUILD_TARGETS = +@cmake --build "$(BUILD)" $(PARALLEL) $(if $(1),--target $(1)) >&2
 
 # need COMMAND PACKAGE: stop with one line if a tool the command needs is missing.
 need = @command -v $(1) >/dev/null || { echo "$@: $(1) is missing; install the Debian package $(2)" >&2; exit 1; }
+# built FILE PACKAGE WHAT: stop with one line if FILE was not built for want of a library.
+built = @test -x "$(BUILD)/$(1)" || { echo "$@: $(3) is missing; install the Debian package $(2)" >&2; exit 1; }
 
 .PHONY: all build tool run test bench lint plot clean
 
@@ -32,23 +37,26 @@ run: tool
 	@"$(BUILD)/hashFunctionTester"
 
 test: build
-	@test -x "$(BUILD)/tests/unit_tests" || { echo "test: GoogleTest is missing; install the Debian package libgtest-dev" >&2; exit 1; }
+	$(call built,tests/unit_tests,libgtest-dev,GoogleTest)
 	$(call need,valgrind,valgrind)
 	@cd "$(BUILD)" && ctest --output-on-failure $(PARALLEL)
 
 bench: build
-	@test -x "$(BUILD)/hash_bench" || { echo "bench: Google Benchmark is missing; install the Debian package libbenchmark-dev" >&2; exit 1; }
-	@scripts/bench.sh "$(BUILD)/hash_bench"
+	$(call built,hash_bench,libbenchmark-dev,Google Benchmark)
+	@"$(ROOT)scripts/bench.sh" "$(BUILD)/hash_bench"
 
+# Lints every source that was built; tests and benchmarks need their libraries.
 lint: build
 	$(call need,cppcheck,cppcheck)
 	$(call need,clang-tidy,clang-tidy)
-	@scripts/lint.sh "$(BUILD)"
+	$(call built,tests/unit_tests,libgtest-dev,GoogleTest)
+	$(call built,hash_bench,libbenchmark-dev,Google Benchmark)
+	@"$(ROOT)scripts/lint.sh" "$(BUILD)"
 
 plot: tool
 	$(call need,gnuplot,gnuplot-nox)
 	@"$(BUILD)/hashFunctionTester" > "$(BUILD)/report.txt"
-	@scripts/plot-distribution.sh "$(BUILD)/distribution.png" < "$(BUILD)/report.txt"
+	@"$(ROOT)scripts/plot-distribution.sh" "$(BUILD)/distribution.png" < "$(BUILD)/report.txt"
 
 clean:
 	rm -rf "$(BUILD)"

@@ -3,7 +3,7 @@
 # clang-tidy (.clang-tidy) must both find nothing. Takes the build folder holding
 # compile_commands.json. Prints one line per tool when clean.
 set -euo pipefail
-build=${1:-build}
+build=$(cd "${1:-build}" && pwd)  # before leaving the caller's folder
 cd "$(dirname "$0")/.."
 sources=(src/*.cpp tests/*.cpp bench/*.cpp)
 
