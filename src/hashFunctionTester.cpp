@@ -83,7 +83,9 @@ std::uintptr_t stackTop(char** argv) {
     text(" KiB of stack but the limit is ");
     number(static_cast<unsigned long long>(limit.rlim_cur) / KIB);
     text(" KiB; raise it with ulimit -s ");
-    number((needKib + 63) / 64 * 64);
+    // The advice leaves 16 KiB for where the stack starts, which moves from run
+    // to run, and rounds up to 64 KiB.
+    number((needKib + 16 + 63) / 64 * 64);
     text("\n");
     const ssize_t written = write(STDERR_FILENO, line, static_cast<std::size_t>(at - line));
     static_cast<void>(written);  // nothing more to say if stderr is gone

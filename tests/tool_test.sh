@@ -12,17 +12,19 @@ check=$1 expected=$2 fits_1mib=$3 preload=$4
 shift 5
 launch=("$@")
 prefix=()  # words run before the launch: env, a dynamic loader
+clean=     # non-empty: start with an empty environment, whatever the caller's
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
 
 # run SETUP [ARGS...]: runs the tool after the shell commands SETUP, in a subshell,
-# behind $prefix; leaves its stdout, stderr and exit status in $work/out,
+# behind $prefix, with an empty environment if $clean is set; leaves its stdout, stderr and exit status in $work/out,
 # $work/err and $status.
 run() {
     local setup=$1
     shift
-    ( eval "$setup" || exit 125; exec "${prefix[@]}" "${launch[@]}" "$@" ) >"$work/out" 2>"$work/err"
+    ( eval "$setup" || exit 125; exec ${clean:+-c} "${prefix[@]}" "${launch[@]}" "$@" ) \
+        >"$work/out" 2>"$work/err"
     status=$?
 }
 
@@ -100,13 +102,16 @@ report)  # arguments change nothing; a 1 MiB stack holds the run
     run '' --help -x 42
     expect_report "with arguments" quiet
     if [ "$fits_1mib" = yes ]; then
-        prefix=(env -i PATH=/usr/bin:/bin)  # whatever the caller's environment
+        clean=yes  # whatever the caller's environment
         run 'ulimit -s 1024'
         expect_report "ulimit -s 1024" quiet
-        prefix=()
+        clean=
     fi
     ;;
 small-stack)  # a stack too small is refused in one line, never met by a signal
+    # From an empty environment (or a fixed one): how small a limit still starts
+    # any program at all depends on the environment's size.
+    clean=yes
     if [ ${#launch[@]} -gt 1 ]; then
         # Emulated: the emulator itself needs more host stack than the smallest limits.
         stack_property "emulated" 128 512 1024
@@ -122,7 +127,7 @@ small-stack)  # a stack too small is refused in one line, never met by a signal
         loader=$(readelf -l "${launch[0]}" 2>/dev/null |
                  sed -n 's/.*Requesting program interpreter: \(.*\)]$/\1/p')
         if [ -x "$loader" ]; then
-            prefix=(env "FILLER=$(printf '%100000s' '')" "$loader")
+            prefix=(env "FILLER=$(printf '%100000s' '')" "$loader")  # fixed environment
             stack_property "through $loader, 100 kB environment" 144 160 256 512 768 1024
             prefix=()
         else
