@@ -2,8 +2,12 @@
 # `make run > report.txt` captures exactly the report. Works from any folder with
 # `make -f path/to/Makefile`: sources and the default build folder are this
 # Makefile's own.
-ROOT := $(dir $(lastword $(MAKEFILE_LIST)))
-BUILD ?= $(ROOT)build
+# Make's word functions would split a path with spaces, so this Makefile's path
+# is the last word of the list read so far only when that names a file, and
+# otherwise the whole list (this Makefile alone, its path spaced).
+THIS := $(if $(wildcard $(lastword $(MAKEFILE_LIST))),$(lastword $(MAKEFILE_LIST)),$(strip $(MAKEFILE_LIST)))
+ROOT := $(shell dirname -- '$(subst ','\'',$(THIS))')
+BUILD ?= $(ROOT)/build
 CMAKE_ARGS ?=
 MAKEFLAGS += --no-print-directory
 
@@ -43,7 +47,7 @@ test: build
 
 bench: build
 	$(call built,hash_bench,libbenchmark-dev,Google Benchmark)
-	@"$(ROOT)scripts/bench.sh" "$(BUILD)/hash_bench"
+	@"$(ROOT)/scripts/bench.sh" "$(BUILD)/hash_bench"
 
 # Lints every source that was built; tests and benchmarks need their libraries.
 lint: build
@@ -51,12 +55,12 @@ lint: build
 	$(call need,clang-tidy,clang-tidy)
 	$(call built,tests/unit_tests,libgtest-dev,GoogleTest)
 	$(call built,hash_bench,libbenchmark-dev,Google Benchmark)
-	@"$(ROOT)scripts/lint.sh" "$(BUILD)"
+	@"$(ROOT)/scripts/lint.sh" "$(BUILD)"
 
 plot: tool
 	$(call need,gnuplot,gnuplot-nox)
 	@"$(BUILD)/hashFunctionTester" > "$(BUILD)/report.txt"
-	@"$(ROOT)scripts/plot-distribution.sh" "$(BUILD)/distribution.png" < "$(BUILD)/report.txt"
+	@"$(ROOT)/scripts/plot-distribution.sh" "$(BUILD)/distribution.png" < "$(BUILD)/report.txt"
 
 clean:
 	rm -rf "$(BUILD)"

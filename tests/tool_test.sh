@@ -142,6 +142,9 @@ write-error)  # a report that cannot be written is a failure
     done
     ;;
 heap)  # no allocation of the tool's own; the C library may buffer stdout
+    # The loader splits LD_PRELOAD at spaces: preload through a link at a plain path.
+    ln -s "$preload" "$work/alloc_count.so"
+    preload=$work/alloc_count.so
     if [ ${#launch[@]} -gt 1 ]; then  # emulated: preload into the target, not the emulator
         run "export QEMU_SET_ENV=LD_PRELOAD=$preload"
     else
