@@ -25,15 +25,18 @@ constexpr std::size_t RUN_STACK_BYTES = 2 * sizeof(key_tally) + SWEEP_STACK_BYTE
 
 std::uintptr_t addressOf(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
 
-// The first address above the stack, or 0 if it cannot be found. The kernel puts
+constexpr unsigned long long roundUp(unsigned long long value, unsigned long long step) {
+    return (value + step - 1) / step * step;
+}
+
+// The first address above the stack, whose pages are page bytes, or 0 if it cannot
+// be found. The kernel puts
 // the argument strings, the environment strings and the program's file name at
 // the top of the stack, followed only by a null pointer, and the stack ends at the
 // next page boundary. Started through the dynamic loader, the program sees its
 // own name as AT_EXECFN, and the file name the kernel stored (the loader's) lies
 // unseen right above the environment: it is stepped over.
-std::uintptr_t stackTop(char** argv) {
-    const std::uintptr_t page = getauxval(AT_PAGESZ);
-    if (page == 0) return 0;
+std::uintptr_t stackTop(char** argv, std::uintptr_t page) {
     std::uintptr_t end = 0;  // just past the highest string seen
     const auto note = [&end](const char* text) {
         if (text != nullptr) end = std::max(end, addressOf(text) + std::strlen(text) + 1);
@@ -46,7 +49,7 @@ std::uintptr_t stackTop(char** argv) {
     // NOLINTNEXTLINE(performance-no-int-to-ptr): the bytes right above the highest string
     const std::size_t unseen = std::strlen(reinterpret_cast<const char*>(end));
     if (unseen > 0) end += unseen + 1;
-    return (end + sizeof(void*) + page - 1) / page * page;
+    return static_cast<std::uintptr_t>(roundUp(end + sizeof(void*), page));
 }
 
 // A stack too small for the sweep would end the run by SIGSEGV, without a word.
@@ -57,16 +60,16 @@ std::uintptr_t stackTop(char** argv) {
 [[gnu::noinline]] bool stackHoldsTheRun(char** argv) {
     rlimit limit{};
     if (getrlimit(RLIMIT_STACK, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return true;
-    const std::uintptr_t top = stackTop(argv);
+    const std::uintptr_t page = getauxval(AT_PAGESZ);
+    const std::uintptr_t top = page != 0 ? stackTop(argv, page) : 0;
     const std::uintptr_t frame = addressOf(__builtin_frame_address(0));
     if (top <= frame) return true;  // cannot tell: let the run try
-    const unsigned long long page = getauxval(AT_PAGESZ);
-    const unsigned long long need = (top - frame + RUN_STACK_BYTES + page - 1) / page * page;
+    const unsigned long long need = roundUp(top - frame + RUN_STACK_BYTES, page);
     if (need <= limit.rlim_cur) return true;
 
     // Put together in a small buffer and written directly: printf and stderr's
     // own buffering take more stack than a refused run may have left.
-    const unsigned long long needKib = (need + KIB - 1) / KIB;
+    const unsigned long long needKib = roundUp(need, KIB) / KIB;
     char line[192];  // room for the text and three numbers of 20 digits
     char* at = line;
     const auto text = [&at, &line](std::string_view part) {
@@ -85,7 +88,7 @@ std::uintptr_t stackTop(char** argv) {
     text(" KiB; raise it with ulimit -s ");
     // The advice leaves 16 KiB for where the stack starts, which moves from run
     // to run, and rounds up to 64 KiB.
-    number((needKib + 16 + 63) / 64 * 64);
+    number(roundUp(needKib + 16, 64));
     text("\n");
     const ssize_t written = write(STDERR_FILENO, line, static_cast<std::size_t>(at - line));
     static_cast<void>(written);  // nothing more to say if stderr is gone
