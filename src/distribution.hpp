@@ -19,19 +19,29 @@ inline constexpr int32_t SWEEP_COMBINATIONS =
     SWEEP_IMAGES * SWEEP_PARAMS * SWEEP_WIDTHS * SWEEP_HEIGHTS * SWEEP_FLAGS;
 static_assert(SWEEP_COMBINATIONS == 4800);
 
-// Stack the sweep may take below its caller: its own record and the by-value copy
-// it hands to hashFunction, plus 8 KiB for the small frames under it. Unoptimised
-// clang also keeps a temporary copy in the same frame (g++ does not, at any level).
-// Decided by how this code is compiled, not by the build's name, so a build type
-// such as None gets the figure its frames really need. The build has the compiler
-// check the sweep's frame against the same figures.
+// Records on the sweep's path, by the frame that holds them. The sweep's own
+// frame holds its record and the by-value copy it hands to hashFunction;
+// unoptimised clang also keeps a temporary copy there (g++ does not, at any
+// level). hashFunction's frame holds none, but g++ with -fstack-protector-all
+// copies the argument into it. Decided by how this code is compiled, not by the
+// build's name, so a build type such as None gets the figure its frames really
+// need; the sweep is compiled outside link-time optimisation, so that
+// hashFunction is never inlined into it and these frames stay as compiled. The
+// build has the compiler check each frame against the same figures.
 #if defined(__clang__) && !defined(__OPTIMIZE__)
-inline constexpr std::size_t SWEEP_RECORD_COPIES = 3;
+inline constexpr std::size_t SWEEP_FRAME_RECORDS = 3;
 #else
-inline constexpr std::size_t SWEEP_RECORD_COPIES = 2;
+inline constexpr std::size_t SWEEP_FRAME_RECORDS = 2;
 #endif
+#if !defined(__clang__) && defined(__SSP_ALL__)
+inline constexpr std::size_t KEY_FRAME_RECORDS = 1;
+#else
+inline constexpr std::size_t KEY_FRAME_RECORDS = 0;
+#endif
+// Stack the sweep may take below its caller: those records, plus 8 KiB for the
+// small frames under it.
 inline constexpr std::size_t SWEEP_STACK_BYTES =
-    SWEEP_RECORD_COPIES * sizeof(image_descriptor) + 8192;
+    (SWEEP_FRAME_RECORDS + KEY_FRAME_RECORDS) * sizeof(image_descriptor) + 8192;
 
 // One counter per key (hits per key), or per hit count (keys per count).
 using key_tally = std::array<int32_t, HASH_KEYS>;

@@ -122,12 +122,14 @@ small-stack)  # a stack too small is refused in one line, never met by a signal
         stack_property "started directly" $(for _ in {1..10}; do echo 16 17 18 19; done) \
             20 24 32 64 128 256 512 768 1024
         # Started by the dynamic loader, with a large environment above the
-        # arguments. Below about the environment's size plus 32 KiB the loader
-        # itself cannot start any program.
+        # arguments, two thirds of it GLIBC_TUNABLES, which glibc overwrites in
+        # place. Below about the environment's size plus 32 KiB the loader itself
+        # cannot start any program.
         loader=$(readelf -l "${launch[0]}" 2>/dev/null |
                  sed -n 's/.*Requesting program interpreter: \(.*\)]$/\1/p')
         if [ -x "$loader" ]; then
-            prefix=(env "FILLER=$(printf '%100000s' '')" "$loader")  # fixed environment
+            prefix=(env "FILLER=$(printf '%34000s' '')"  # fixed environment
+                    "GLIBC_TUNABLES=$(printf 'glibc.malloc.check=0:%.0s' {1..3000})" "$loader")
             stack_property "through $loader, 100 kB environment" 144 160 256 512 768 1024
             prefix=()
         else
