@@ -85,11 +85,22 @@ std::uintptr_t stringsEnd(char** argv, std::uintptr_t page) {
     return end == 0 ? 0 : static_cast<std::uintptr_t>(roundUp(end + sizeof(void*), page));
 }
 
+// What the check found out about the run, and what the net keeps of it.
+struct stack_net {
+    std::uintptr_t base;       // the run's frames lie below this address
+    std::uintptr_t top;        // the first address above the stack, or 0 if unknown
+    unsigned long long limit;  // the stack limit, bytes
+    unsigned long long page;
+    unsigned long long runBytes;
+    unsigned long long need;   // the need worked out up front, or 0
+};
+
 // Writes "the run needs ... KiB of stack but the limit is ... KiB; raise it with
-// ulimit -s ..." on stderr. Safe in a signal handler, and light on the stack: a
-// refused run may have little left, and printf with stderr's buffering takes more.
-void refuse(unsigned long long need, unsigned long long limit) {
-    const unsigned long long needKib = roundUp(need, KIB) / KIB;
+// ulimit -s ..." on stderr, with the run's need and limit. Safe in a signal
+// handler, and light on the stack: a refused run may have little left, and
+// printf with stderr's buffering takes more.
+void refuse(const stack_net& run) {
+    const unsigned long long needKib = roundUp(run.need, KIB) / KIB;
     char line[192];  // room for the text and three numbers of 20 digits
     char* at = line;
     const auto text = [&at, &line](std::string_view part) {
@@ -104,7 +115,7 @@ void refuse(unsigned long long need, unsigned long long limit) {
     text("hashFunctionTester: the run needs ");
     number(needKib);
     text(" KiB of stack but the limit is ");
-    number(limit / KIB);
+    number(run.limit / KIB);
     text(" KiB; raise it with ulimit -s ");
     // The advice leaves 16 KiB for where the stack starts, which moves from run
     // to run, and rounds up to 64 KiB.
@@ -114,15 +125,7 @@ void refuse(unsigned long long need, unsigned long long limit) {
     static_cast<void>(written);  // nothing more to say if stderr is gone
 }
 
-// What the net knows of the run; written once before it is armed.
-struct stack_net {
-    std::uintptr_t base;       // the run's frames lie below this address
-    std::uintptr_t top;        // the first address above the stack, or 0 if unknown
-    unsigned long long limit;  // the stack limit, bytes
-    unsigned long long page;
-    unsigned long long runBytes;
-    unsigned long long need;   // the need worked out up front, or 0
-};
+// Written once before the net is armed.
 stack_net net;
 struct sigaction previousAction;
 // The handler's own stack: the overflowed one has no room left. Static, since
@@ -147,7 +150,8 @@ void onFault(int signal, siginfo_t* info, void* /*context*/) {
     // above the limit, whatever the estimate said.
     unsigned long long need = std::max(net.need, net.limit + 1);
     if (net.top > at) need = std::max<unsigned long long>(need, net.top - at);
-    refuse(roundUp(need, net.page), net.limit);
+    net.need = roundUp(need, net.page);
+    refuse(net);
     _exit(1);
 }
 
@@ -169,7 +173,7 @@ void onFault(int signal, siginfo_t* info, void* /*context*/) {
     if (top != 0) {
         net.need = roundUp(top - base + runBytes, page);
         if (net.need > limit.rlim_cur) {
-            refuse(net.need, limit.rlim_cur);
+            refuse(net);
             return false;
         }
     }
