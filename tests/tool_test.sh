@@ -144,13 +144,15 @@ write-error)  # a report that cannot be written is a failure
     done
     ;;
 heap)  # no allocation of the tool's own; the C library may buffer stdout
-    # The loader splits LD_PRELOAD at spaces: preload through a link at a plain path.
+    # The loader splits LD_PRELOAD at spaces, and the paths of the counter and of
+    # this test's folder may hold some: preload through a link, by a path
+    # relative to the folder the tool runs in.
     ln -s "$preload" "$work/alloc_count.so"
-    preload=$work/alloc_count.so
+    enter="cd $(printf %q "$work")"
     if [ ${#launch[@]} -gt 1 ]; then  # emulated: preload into the target, not the emulator
-        run "export QEMU_SET_ENV=LD_PRELOAD=$preload"
+        run "$enter && export QEMU_SET_ENV=LD_PRELOAD=./alloc_count.so"
     else
-        run "export LD_PRELOAD=$preload"
+        run "$enter && export LD_PRELOAD=./alloc_count.so"
     fi
     expect_report "counted run" noisy
     allocations=$(sed -n 's/^heap allocations: \([0-9]*\)$/\1/p' "$work/err")
