@@ -70,9 +70,9 @@ std::uintptr_t mappingEnd(std::uintptr_t inside) {
 // Without that list: the kernel puts the argument strings, the environment
 // strings and the program's file name (AT_EXECFN) at the top of the stack,
 // followed by a null pointer, and the stack ends at the next page boundary.
-// Exact when the program is started directly; started through the dynamic
-// loader, a little low (the loader's own file name lies unseen above). 0 if
-// there are no strings to go by.
+// Exact when the program is started directly. Started through the dynamic
+// loader it comes out low: the loader's own file name lies unseen above, and
+// glibc shortens a GLIBC_TUNABLES string in place. 0 if there are no strings.
 std::uintptr_t stringsEnd(char** argv, std::uintptr_t page) {
     std::uintptr_t end = 0;  // just past the highest string seen
     const auto note = [&end](const char* text) {
