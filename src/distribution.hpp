@@ -22,18 +22,26 @@ static_assert(SWEEP_COMBINATIONS == 4800);
 // Records on the sweep's path, by the frame that holds them. The sweep's own
 // frame holds its record and the by-value copy it hands to hashFunction;
 // unoptimised clang also keeps a temporary copy there (g++ does not, at any
-// level). hashFunction's frame holds none, but g++ with -fstack-protector-all
-// copies the argument into it. Decided by how this code is compiled, not by the
-// build's name, so a build type such as None gets the figure its frames really
-// need; the sweep is compiled outside link-time optimisation, so that
-// hashFunction is never inlined into it and these frames stay as compiled. The
-// build has the compiler check each frame against the same figures.
+// level). hashFunction's frame holds none, but AddressSanitizer copies the
+// argument into it (g++ and clang), and so does g++ with -fstack-protector-all.
+// Decided by how this code is compiled, not by the build's name, so a build
+// type such as None gets the figure its frames really need; the sweep is
+// compiled outside link-time optimisation, so that hashFunction is never
+// inlined into it and these frames stay as compiled. The build has the compiler
+// check each frame against the same figures.
 #if defined(__clang__) && !defined(__OPTIMIZE__)
 inline constexpr std::size_t SWEEP_FRAME_RECORDS = 3;
 #else
 inline constexpr std::size_t SWEEP_FRAME_RECORDS = 2;
 #endif
-#if !defined(__clang__) && defined(__SSP_ALL__)
+#if defined(__has_feature)
+#define HFT_ADDRESS_SANITIZED __has_feature(address_sanitizer)
+#elif defined(__SANITIZE_ADDRESS__)
+#define HFT_ADDRESS_SANITIZED 1
+#else
+#define HFT_ADDRESS_SANITIZED 0
+#endif
+#if HFT_ADDRESS_SANITIZED || (!defined(__clang__) && defined(__SSP_ALL__))
 inline constexpr std::size_t KEY_FRAME_RECORDS = 1;
 #else
 inline constexpr std::size_t KEY_FRAME_RECORDS = 0;

@@ -38,7 +38,10 @@ void printReport(const key_tally& keyCount, const key_tally& valueCount) {
     key_tally keyCount;
     key_tally valueCount;
     int32_t badValue = 0;
-    switch (sweepKeys(keyCount, badValue)) {
+    const sweep_result swept = sweepKeys(keyCount, badValue);
+    // The sweep's frames are gone: from here on a fault is no stack overflow.
+    releaseStack();
+    switch (swept) {
         case sweep_result::complete:
             break;
         case sweep_result::bad_image:

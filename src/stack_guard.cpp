@@ -86,22 +86,27 @@ std::uintptr_t stringsEnd(char** argv, std::uintptr_t page) {
 }
 
 // What the check found out about the run, and what the net keeps of it.
-struct stack_net {
+struct guarded_stack {
     std::uintptr_t base;       // the run's frames lie below this address
     std::uintptr_t top;        // the first address above the stack, or 0 if unknown
-    unsigned long long limit;  // the stack limit, bytes
+    bool topExact;             // top read from the kernel; else a low estimate
+    unsigned long long limit;  // the stack limit when the run's base was reached
     unsigned long long page;
     unsigned long long runBytes;
-    unsigned long long need;   // the need worked out up front, or 0
+    unsigned long long need;   // the check's need: exact if topExact, else a low bound
 };
 
-// Writes "the run needs ... KiB of stack but the limit is ... KiB; raise it with
-// ulimit -s ..." on stderr, with the run's need and limit. Safe in a signal
-// handler, and light on the stack: a refused run may have little left, and
-// printf with stderr's buffering takes more.
-void refuse(const stack_net& run) {
-    const unsigned long long needKib = roundUp(run.need, KIB) / KIB;
-    char line[192];  // room for the text and three numbers of 20 digits
+// The limit to advise for a need: 16 KiB more for where the stack starts, which
+// moves from run to run, rounded up to 64 KiB.
+unsigned long long adviceFor(unsigned long long need) { return roundUp(need + 16 * KIB, 64 * KIB); }
+
+// Writes "the run needs [at least ]... KiB of stack but the limit is ... KiB;
+// raise it with ulimit -s ..." on stderr. Safe in a signal handler, and light on
+// the stack: a refused run may have little left, and printf with stderr's
+// buffering takes more.
+void refuse(unsigned long long need, bool needIsBound, unsigned long long limit,
+            unsigned long long advice) {
+    char line[208];  // room for the text and three numbers of 20 digits
     char* at = line;
     const auto text = [&at, &line](std::string_view part) {
         const auto room = static_cast<std::size_t>(std::end(line) - at);
@@ -109,49 +114,69 @@ void refuse(const stack_net& run) {
         std::memcpy(at, part.data(), size);
         at += size;
     };
-    const auto number = [&at, &line](unsigned long long value) {
-        at = std::to_chars(at, std::end(line), value).ptr;
+    const auto kib = [&at, &line](unsigned long long bytes) {
+        at = std::to_chars(at, std::end(line), roundUp(bytes, KIB) / KIB).ptr;
     };
     text("hashFunctionTester: the run needs ");
-    number(needKib);
+    if (needIsBound) text("at least ");
+    kib(need);
     text(" KiB of stack but the limit is ");
-    number(run.limit / KIB);
+    kib(limit);
     text(" KiB; raise it with ulimit -s ");
-    // The advice leaves 16 KiB for where the stack starts, which moves from run
-    // to run, and rounds up to 64 KiB.
-    number(roundUp(needKib + 16, 64));
+    kib(advice);
     text("\n");
     const ssize_t written = write(STDERR_FILENO, line, static_cast<std::size_t>(at - line));
     static_cast<void>(written);  // nothing more to say if stderr is gone
 }
 
-// Written once before the net is armed.
-stack_net net;
-struct sigaction previousAction;
-// The handler's own stack: the overflowed one has no room left. Static, since
-// the run allocates nothing; far above any platform's MINSIGSTKSZ.
+// Where the top is only estimated, the need is known only as a bound, but the
+// run's base was reached within the limit, so the limit plus the run's own bytes
+// surely holds it.
+unsigned long long sureNeed(const guarded_stack& run) {
+    return run.topExact ? run.need : std::max(run.need, run.limit + run.runBytes);
+}
+
+// Written once before the net is armed; read by the net.
+guarded_stack guarded;
+bool netArmed = false;
+struct sigaction actionBeforeNet;
+sigset_t maskBeforeNet;
+stack_t signalStackBeforeNet;
+// The net's own stack: the overflowed one has no room left. Static, since the
+// run allocates nothing; far above any platform's MINSIGSTKSZ.
 alignas(16) unsigned char netStack[64 * 1024];
 
 void onFault(int signal, siginfo_t* info, void* /*context*/) {
     const std::uintptr_t at = addressOf(info->si_addr);
-    // An overflow is a fault the kernel raised in the stack's growth region:
-    // below the run's base, and no further below it than the limit plus the
-    // run's own frames can reach.
-    const bool overflow = info->si_code > 0 && at < net.base &&
-                          net.base - at <= net.limit + net.runBytes;
+    // The limit now, which may have been lowered since the check.
+    rlimit limitNow{};
+    const bool limited = getrlimit(RLIMIT_STACK, &limitNow) == 0 &&
+                         limitNow.rlim_cur != RLIM_INFINITY;
+    // An overflow is a fault the kernel raised beyond the stack limit, within the
+    // run's reach below its base. Beyond the limit means below the top minus the
+    // limit where the top is known; where it is estimated, the true top may lie
+    // higher, and below the base is all that can be told.
+    std::uintptr_t beyond = guarded.base;
+    if (guarded.topExact)
+        beyond = guarded.top > limitNow.rlim_cur
+                     ? std::min<std::uintptr_t>(beyond, guarded.top - limitNow.rlim_cur)
+                     : 0;
+    const bool overflow = info->si_code > 0 && limited && at < beyond &&
+                          guarded.base - at <= guarded.runBytes;
     if (!overflow) {
         // Any other fault gets the action it had: returning repeats the fault
         // under it, and a signal sent by a process is sent again.
-        sigaction(signal, &previousAction, nullptr);
+        sigaction(signal, &actionBeforeNet, nullptr);
         if (info->si_code <= 0) raise(signal);
         return;
     }
-    // The run reached down to at, more than the limit below the top: a need
-    // above the limit, whatever the estimate said.
-    unsigned long long need = std::max(net.need, net.limit + 1);
-    if (net.top > at) need = std::max<unsigned long long>(need, net.top - at);
-    net.need = roundUp(need, net.page);
-    refuse(net);
+    // The run went past the limit, so its need lies above it, and at least as
+    // far down as the fault from the top.
+    unsigned long long need = std::max(guarded.need, limitNow.rlim_cur + guarded.page);
+    if (guarded.top > at) need = std::max<unsigned long long>(need, guarded.top - at);
+    need = roundUp(need, guarded.page);
+    const bool needIsBound = !guarded.topExact || need != guarded.need;
+    refuse(need, needIsBound, limitNow.rlim_cur, adviceFor(std::max(need, sureNeed(guarded))));
     _exit(1);
 }
 
@@ -165,26 +190,44 @@ void onFault(int signal, siginfo_t* info, void* /*context*/) {
     const std::uintptr_t page = pageSize > 0 ? static_cast<std::uintptr_t>(pageSize) : 4096;
     const std::uintptr_t base = addressOf(__builtin_frame_address(0));
     std::uintptr_t top = mappingEnd(base);
-    if (top <= base) top = stringsEnd(argv, page);
+    const bool topExact = top > base;
+    if (!topExact) top = stringsEnd(argv, page);
     if (top <= base) top = 0;  // cannot tell: the net alone guards the run
 
     // The stack grows a page at a time, so the need is counted in whole pages.
-    net = {base, top, limit.rlim_cur, page, runBytes, 0};
+    guarded = {base, top, topExact, limit.rlim_cur, page, runBytes, 0};
     if (top != 0) {
-        net.need = roundUp(top - base + runBytes, page);
-        if (net.need > limit.rlim_cur) {
-            refuse(net);
+        guarded.need = roundUp(top - base + runBytes, page);
+        if (guarded.need > limit.rlim_cur) {
+            refuse(guarded.need, !topExact, limit.rlim_cur, adviceFor(sureNeed(guarded)));
             return false;
         }
     }
 
-    stack_t handlerStack{};
-    handlerStack.ss_sp = netStack;
-    handlerStack.ss_size = sizeof netStack;
+    stack_t netSignalStack{};
+    netSignalStack.ss_sp = netStack;
+    netSignalStack.ss_size = sizeof netStack;
     struct sigaction action {};
     action.sa_sigaction = onFault;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);
-    if (sigaltstack(&handlerStack, nullptr) == 0) sigaction(SIGSEGV, &action, &previousAction);
+    // A parent may have blocked SIGSEGV, and the mask survives exec: blocked, a
+    // fault would kill the process without running the net.
+    sigset_t segv;
+    sigemptyset(&segv);
+    sigaddset(&segv, SIGSEGV);
+    if (sigaltstack(&netSignalStack, &signalStackBeforeNet) != 0 ||
+        sigaction(SIGSEGV, &action, &actionBeforeNet) != 0)
+        return true;  // no net: the check alone guards the run
+    sigprocmask(SIG_UNBLOCK, &segv, &maskBeforeNet);
+    netArmed = true;
     return true;
+}
+
+void releaseStack() {
+    if (!netArmed) return;
+    netArmed = false;
+    sigaction(SIGSEGV, &actionBeforeNet, nullptr);
+    sigprocmask(SIG_SETMASK, &maskBeforeNet, nullptr);
+    sigaltstack(&signalStackBeforeNet, nullptr);
 }
