@@ -20,10 +20,10 @@ BUILD_TARGETS = +@cmake --build "$(BUILD)" $(PARALLEL) $(if $(1),--target $(1)) 
 
 # need COMMAND PACKAGE: stop with one line if a tool the command needs is missing.
 need = @command -v $(1) >/dev/null || { echo "$@: $(1) is missing; install the Debian package $(2)" >&2; exit 1; }
-# built PART PACKAGE WHAT: stop with one line if the configuration just made did
-# not build PART (UNIT_TESTS or BENCHMARKS) for want of a library. It asks that
-# configuration, never files an earlier one left in the build folder.
-built = @grep -qx 'HFT_BUILT_$(1):INTERNAL=ON' "$(BUILD)/CMakeCache.txt" || { echo "$@: $(3) is missing; install the Debian package $(2)" >&2; exit 1; }
+# built PART: stop with one line naming the cause if the configuration just made
+# did not build PART (UNIT_TESTS or BENCHMARKS). It asks that configuration,
+# never files an earlier one left in the build folder.
+built = @why=$$(sed -n 's/^HFT_$(1):INTERNAL=//p' "$(BUILD)/CMakeCache.txt"); [ "$$why" = built ] || { echo "$@: $${why:-the configuration in $(BUILD) did not say whether it built the $(1)}" >&2; exit 1; }
 
 .PHONY: all build tool run test bench lint plot clean
 
@@ -43,20 +43,22 @@ run: tool
 	@"$(BUILD)/hashFunctionTester"
 
 test: build
-	$(call built,UNIT_TESTS,libgtest-dev,GoogleTest)
+	$(call built,UNIT_TESTS)
 	$(call need,valgrind,valgrind)
+	$(call need,gnuplot,gnuplot-nox)
 	@cd "$(BUILD)" && ctest --output-on-failure --no-tests=error $(PARALLEL)
 
 bench: build
-	$(call built,BENCHMARKS,libbenchmark-dev,Google Benchmark)
+	$(call built,BENCHMARKS)
 	@"$(ROOT)/scripts/bench.sh" "$(BUILD)/hash_bench"
 
 # Lints every source that was built; tests and benchmarks need their libraries.
 lint: build
 	$(call need,cppcheck,cppcheck)
 	$(call need,clang-tidy,clang-tidy)
-	$(call built,UNIT_TESTS,libgtest-dev,GoogleTest)
-	$(call built,BENCHMARKS,libbenchmark-dev,Google Benchmark)
+	$(call need,clang-format,clang-format)
+	$(call built,UNIT_TESTS)
+	$(call built,BENCHMARKS)
 	@"$(ROOT)/scripts/lint.sh" "$(BUILD)"
 
 plot: tool

@@ -1,13 +1,28 @@
 #!/usr/bin/env bash
-# Runs the benchmarks with repetitions and prints, besides Google Benchmark's
-# table, the host-independent figure: the sweep's median time as a multiple of
-# the median of its floor (the same by-value calls into a function that does
-# nothing else). Takes the benchmark binary and passes on any further options.
+# Runs the benchmarks with repetitions and prints on stdout Google Benchmark's
+# table and, after it, the host-independent figure: the sweep's median time as a
+# multiple of the median of its floor (the same by-value calls into a function
+# that does nothing else), read from the run's JSON output. Takes the benchmark
+# binary and passes on any further options.
 set -euo pipefail
 bench=${1:?usage: bench.sh path/to/hash_bench [benchmark options]}
 shift
+json=$(mktemp)
+trap 'rm -f "$json"' EXIT
 "$bench" --benchmark_repetitions=10 --benchmark_enable_random_interleaving=true \
-    --benchmark_report_aggregates_only=true "$@" |
-    tee /dev/stderr |
-    awk '$1 == "BM_sweep_median" { sweep = $2 } $1 == "BM_sweepFloor_median" { floor = $2 }
-         END { if (floor > 0) printf "sweep / floor (medians): %.2f\n", sweep / floor }'
+    --benchmark_report_aggregates_only=true --benchmark_out="$json" \
+    --benchmark_out_format=json "$@"
+# Each benchmark's fields stand one to a line: "name": "...", "real_time": ...
+awk '
+    function value(line) { sub(/^[^:]*: *"?/, "", line); sub(/"?,?$/, "", line); return line }
+    /^ *"name":/ { name = value($0) }
+    /^ *"real_time":/ { time[name] = value($0) + 0 }
+    /^ *"time_unit":/ { unit[name] = value($0) }
+    END {
+        sweep = "BM_sweep_median"; floor = "BM_sweepFloor_median"
+        if (!(sweep in time) || !(floor in time) || time[floor] <= 0 || unit[sweep] != unit[floor]) {
+            print "bench.sh: the run gave no medians of BM_sweep and BM_sweepFloor to compare" >"/dev/stderr"
+            exit 1
+        }
+        printf "sweep / floor (medians): %.2f\n", time[sweep] / time[floor]
+    }' "$json"
