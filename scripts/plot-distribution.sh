@@ -101,12 +101,16 @@ awk '
         # The random key function: expected keys per count, its chi-square, and the
         # highest count it reaches in at least half of all runs. The binomial
         # terms go by their logarithms, which do not underflow however many
-        # combinations; the counts stop by 4000, far past any the table can hold.
+        # combinations. The sums go on past the mean until their terms vanish,
+        # whatever the highest count in the report; the counts stop by 4000, far past
+        # any the table can hold.
         q = 1 / keys; logP = total * log(1 - q); cdf = 0; randomHighest = -1; randomChi = 0
-        for (k = 0; k <= total && k < 4000 && (k <= highest || randomHighest < 0); k++) {
+        term = 1
+        for (k = 0; k <= total && k < 4000 && (k <= mean || randomHighest < 0 || term > 1e-12 * randomChi); k++) {
             p = exp(logP)
             print k, keys * p > "random.dat"
-            randomChi += keys * p * (k - mean) ^ 2 / mean
+            term = keys * p * (k - mean) ^ 2 / mean
+            randomChi += term
             cdf += p
             if (randomHighest < 0 && cdf ^ keys >= 0.5) randomHighest = k
             logP += log((total - k) / (k + 1) * q / (1 - q))
@@ -164,13 +168,13 @@ cd - >/dev/null || fail "cannot go back to the folder it started in"
 
 # Into place only as a whole file: copied beside the destination, checked, and
 # then renamed over it, which replaces it at once or not at all.
-staged=$(mktemp "$folder/.distribution.png.XXXXXX" 2>"$work/err") ||
+staged=$(mktemp -- "$folder/.distribution.png.XXXXXX" 2>"$work/err") ||
     fail "cannot write in $folder: $(first_line "$work/err")"
 cat "$work/distribution.png" >"$staged" 2>"$work/err" ||
     fail "cannot write the picture in $folder: $(first_line "$work/err")"
-cmp -s "$work/distribution.png" "$staged" || fail "the picture written in $folder is not whole"
-chmod "$(printf '%o' $((0666 & ~$(umask))))" "$staged" 2>/dev/null || true
-mv -fT "$staged" "$out" 2>"$work/err" || fail "cannot name the picture $out: $(first_line "$work/err")"
+cmp -s -- "$work/distribution.png" "$staged" || fail "the picture written in $folder is not whole"
+chmod -- "$(printf '%o' $((0666 & ~$(umask))))" "$staged" 2>/dev/null || true
+mv -fT -- "$staged" "$out" 2>"$work/err" || fail "cannot name the picture $out: $(first_line "$work/err")"
 staged=
 cat "$work/verdict.txt"
 echo "$out"
