@@ -30,7 +30,7 @@ void BM_hashFunction(benchmark::State& state) {
 BENCHMARK(BM_hashFunction);
 
 void BM_sweep(benchmark::State& state) {
-    key_tally keyCount;
+    hits_per_key keyCount;
     int32_t badValue = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(sweepKeys(keyCount, badValue));

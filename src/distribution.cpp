@@ -27,13 +27,13 @@ bool fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t wi
     return true;
 }
 
-bool tallyKey(key_tally& keyCount, uint32_t key) {
+bool tallyKey(hits_per_key& keyCount, uint32_t key) {
     if (key >= static_cast<uint32_t>(HASH_KEYS)) return false;
     ++keyCount[key];
     return true;
 }
 
-sweep_result sweepKeys(key_tally& keyCount, int32_t& badValue) {
+sweep_result sweepKeys(hits_per_key& keyCount, int32_t& badValue) {
     keyCount.fill(0);
     // One record reused for every combination; cleared once so that its payload
     // is defined when it is copied into each call.
@@ -56,7 +56,7 @@ sweep_result sweepKeys(key_tally& keyCount, int32_t& badValue) {
     return sweep_result::complete;
 }
 
-bool countValues(const key_tally& keyCount, key_tally& valueCount, int32_t& badKey) {
+bool countValues(const hits_per_key& keyCount, keys_per_count& valueCount, int32_t& badKey) {
     valueCount.fill(0);
     for (int32_t key = 0; key < HASH_KEYS; ++key) {
         const auto count = static_cast<uint32_t>(keyCount[static_cast<size_t>(key)]);

@@ -27,8 +27,9 @@ static_assert(SWEEP_COMBINATIONS == 4800);
 // Decided by how this code is compiled, not by the build's name, so a build
 // type such as None gets the figure its frames really need; the sweep is
 // compiled outside link-time optimisation, so that hashFunction is never
-// inlined into it and these frames stay as compiled. The build has the compiler
-// check each frame against the same figures.
+// inlined into it and these frames stay as compiled. The build reads these
+// figures back (cmake/stack_facts.cpp) and has the compiler check each frame
+// against them.
 #if defined(__clang__) && !defined(__OPTIMIZE__)
 inline constexpr std::size_t SWEEP_FRAME_RECORDS = 3;
 #else
@@ -46,13 +47,17 @@ inline constexpr std::size_t KEY_FRAME_RECORDS = 1;
 #else
 inline constexpr std::size_t KEY_FRAME_RECORDS = 0;
 #endif
-// Stack the sweep may take below its caller: those records, plus 8 KiB for the
-// small frames under it.
+// Room beside the records for the small frames on the sweep's path: the
+// functions under it and the C library's.
+inline constexpr std::size_t SMALL_FRAMES_BYTES = 8192;
+// Stack the sweep may take below its caller.
 inline constexpr std::size_t SWEEP_STACK_BYTES =
-    (SWEEP_FRAME_RECORDS + KEY_FRAME_RECORDS) * sizeof(image_descriptor) + 8192;
+    (SWEEP_FRAME_RECORDS + KEY_FRAME_RECORDS) * sizeof(image_descriptor) + SMALL_FRAMES_BYTES;
 
-// One counter per key (hits per key), or per hit count (keys per count).
-using key_tally = std::array<int32_t, HASH_KEYS>;
+// The two tallies: hits on each key 0 .. HASH_KEYS - 1, and the number of keys
+// hit exactly v times, for each count v in 0 .. HASH_KEYS - 1.
+using hits_per_key = std::array<int32_t, HASH_KEYS>;
+using keys_per_count = std::array<int32_t, HASH_KEYS>;
 
 // Sets the keyed fields of d for one combination. image must be a filled catalogue
 // slot, 0 .. SWEEP_IMAGES - 1; any other index is refused (false) and d is left
@@ -63,7 +68,7 @@ using key_tally = std::array<int32_t, HASH_KEYS>;
 
 // Adds one hit to keyCount[key]. A key outside the table is refused (false) and
 // nothing is written.
-bool tallyKey(key_tally& keyCount, uint32_t key);
+bool tallyKey(hits_per_key& keyCount, uint32_t key);
 
 // How a sweep ended: every combination counted, or stopped at the first one it
 // could not build or count.
@@ -72,8 +77,8 @@ enum class sweep_result { complete, bad_image, bad_key };
 // Keys every combination and counts the hits per key, from zero. When it stops
 // early, badValue holds the image index it could not build or the key that fell
 // outside the table.
-sweep_result sweepKeys(key_tally& keyCount, int32_t& badValue);
+sweep_result sweepKeys(hits_per_key& keyCount, int32_t& badValue);
 
 // valueCount[v] = how many keys were hit exactly v times. Returns false and the
 // offending key in badKey if a count does not fit the table.
-bool countValues(const key_tally& keyCount, key_tally& valueCount, int32_t& badKey);
+bool countValues(const hits_per_key& keyCount, keys_per_count& valueCount, int32_t& badKey);

@@ -13,11 +13,11 @@
 namespace {
 
 // Stack the run takes below main: the tallies, then the sweep.
-constexpr std::size_t RUN_STACK_BYTES = 2 * sizeof(key_tally) + SWEEP_STACK_BYTES;
+constexpr std::size_t RUN_STACK_BYTES = sizeof(hits_per_key) + sizeof(keys_per_count) + SWEEP_STACK_BYTES;
 
 // Called once, from runTester, with both tallies named at the call.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
-void printReport(const key_tally& keyCount, const key_tally& valueCount) {
+void printReport(const hits_per_key& keyCount, const keys_per_count& valueCount) {
     std::printf("There were ->[ %d ]<- possibilities\n\n", SWEEP_COMBINATIONS);
     std::printf("The dimension of each hash_element would be %" PRId64 "\n\n", HASH_ELEMENT_SIZE);
     std::printf("The dimension of the cache would be %" PRId64 ", with %d hash keys\n\n",
@@ -35,8 +35,8 @@ void printReport(const key_tally& keyCount, const key_tally& valueCount) {
 // this frame takes the tallies' room: at the tightest limits that room is all
 // there is.
 [[gnu::noinline]] int runTester() {
-    key_tally keyCount;
-    key_tally valueCount;
+    hits_per_key keyCount;
+    keys_per_count valueCount;
     int32_t badValue = 0;
     const sweep_result swept = sweepKeys(keyCount, badValue);
     // The sweep's frames are gone: from here on a fault is no stack overflow.

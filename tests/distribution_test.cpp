@@ -27,8 +27,8 @@ TEST(Sweep, FillLeavesNoTraceOfLongerName) {
 }
 
 TEST(Tallies, RefuseIndexesOutsideTheTables) {
-    key_tally keyCount{};
-    key_tally valueCount;
+    hits_per_key keyCount{};
+    keys_per_count valueCount;
     EXPECT_TRUE(tallyKey(keyCount, 799));
     EXPECT_FALSE(tallyKey(keyCount, 800));
     EXPECT_FALSE(tallyKey(keyCount, static_cast<uint32_t>(-9)));  // a negative key
