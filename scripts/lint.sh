@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Static analysis of the project's sources (src/, tests/, bench/): cppcheck and
-# clang-tidy (.clang-tidy) must both find nothing. Takes the build folder holding
+# clang-tidy (.clang-tidy) must both find nothing, and every C++ file must keep
+# the house format (.clang-format). Takes the build folder holding
 # compile_commands.json. Prints one line per tool when clean.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)  # before leaving the caller's folder
 cd "$(dirname "$0")/.."
 sources=(src/*.cpp tests/*.cpp bench/*.cpp)
+
+clang-format --dry-run --Werror src/*.[ch]pp tests/*.cpp tests/consumer/*.cpp bench/*.[ch]pp \
+    cmake/*.cpp
+echo "clang-format: clean"
 
 cppcheck --quiet --error-exitcode=1 --std=c++20 --language=c++ --inline-suppr \
     --enable=warning,performance,portability --suppress=missingIncludeSystem \

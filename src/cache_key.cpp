@@ -4,8 +4,7 @@
 #include <iterator>
 
 const char* const imagesName[20] = {
-    "caneBagnato", "faro", "nuvole", "OcchioDeforme",
-    "PianetiBelli", "test", "tizizAlMare", "tree",
+    "caneBagnato", "faro", "nuvole", "OcchioDeforme", "PianetiBelli", "test", "tizizAlMare", "tree",
 };
 
 const int32_t commonWidth[6] = {800, 1080, 720, 480, 600, 540};

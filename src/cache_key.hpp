@@ -23,8 +23,8 @@ inline constexpr std::size_t IMAGE_NAME_SIZE = 20;
 struct image_descriptor {
     char name[IMAGE_NAME_SIZE];  // zero-terminated, zero-filled to the end
     int8_t param;
-    uint16_t width;              // a selector, not a pixel count
-    uint16_t height;             // a selector, not a pixel count
+    uint16_t width;   // a selector, not a pixel count
+    uint16_t height;  // a selector, not a pixel count
     uint8_t flag;
     unsigned char payload[400009];  // never read here; gives the record its real size
 };

@@ -9,8 +9,8 @@ static_assert(std::size(imagesName) >= SWEEP_IMAGES);
 
 // The parameters mirror the record's fields in their order, as the sweep's counters.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
-bool fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t width,
-                    int32_t height, int8_t flag) {
+bool fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t width, int32_t height,
+                    int8_t flag) {
     // Only the filled slots: past them the table holds null pointers, and past
     // its end there is no table at all.
     if (image < 0 || image >= SWEEP_IMAGES) return false;

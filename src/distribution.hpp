@@ -63,8 +63,8 @@ using keys_per_count = std::array<int32_t, HASH_KEYS>;
 // slot, 0 .. SWEEP_IMAGES - 1; any other index is refused (false) and d is left
 // untouched. The name field is zero-filled first so that no byte of a longer
 // earlier name survives; payload is untouched.
-[[nodiscard]] bool fillDescriptor(image_descriptor& d, int32_t image, int8_t param,
-                                  int32_t width, int32_t height, int8_t flag);
+[[nodiscard]] bool fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t width,
+                                  int32_t height, int8_t flag);
 
 // Adds one hit to keyCount[key]. A key outside the table is refused (false) and
 // nothing is written.

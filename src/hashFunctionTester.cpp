@@ -13,7 +13,8 @@
 namespace {
 
 // Stack the run takes below main: the tallies, then the sweep.
-constexpr std::size_t RUN_STACK_BYTES = sizeof(hits_per_key) + sizeof(keys_per_count) + SWEEP_STACK_BYTES;
+constexpr std::size_t RUN_STACK_BYTES =
+    sizeof(hits_per_key) + sizeof(keys_per_count) + SWEEP_STACK_BYTES;
 
 // Called once, from runTester, with both tallies named at the call.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
@@ -45,7 +46,8 @@ void printReport(const hits_per_key& keyCount, const keys_per_count& valueCount)
         case sweep_result::complete:
             break;
         case sweep_result::bad_image:
-            std::fprintf(stderr, "hashFunctionTester: image %d is not in the catalogue\n", badValue);
+            std::fprintf(stderr, "hashFunctionTester: image %d is not in the catalogue\n",
+                         badValue);
             return 1;
         case sweep_result::bad_key:
             std::fprintf(stderr, "hashFunctionTester: key %d is outside 0..%d\n", badValue,
@@ -53,7 +55,8 @@ void printReport(const hits_per_key& keyCount, const keys_per_count& valueCount)
             return 1;
     }
     if (!countValues(keyCount, valueCount, badValue)) {
-        std::fprintf(stderr, "hashFunctionTester: key %d was hit %d times, outside the count table 0..%d\n",
+        std::fprintf(stderr,
+                     "hashFunctionTester: key %d was hit %d times, outside the count table 0..%d\n",
                      badValue, keyCount[static_cast<size_t>(badValue)], HASH_KEYS - 1);
         return 1;
     }

@@ -80,7 +80,7 @@ std::uintptr_t stringsEnd(char** argv, std::uintptr_t page) {
     };
     for (char** arg = argv; arg != nullptr && *arg != nullptr; ++arg) note(*arg);
     for (char** var = environ; var != nullptr && *var != nullptr; ++var) note(*var);
-    // NOLINTNEXTLINE(performance-no-int-to-ptr): the auxiliary vector hands out addresses as integers
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the auxiliary vector holds addresses as numbers
     note(reinterpret_cast<const char*>(getauxval(AT_EXECFN)));
     return end == 0 ? 0 : static_cast<std::uintptr_t>(roundUp(end + sizeof(void*), page));
 }
@@ -93,7 +93,7 @@ struct guarded_stack {
     unsigned long long limit;  // the stack limit when the run's base was reached
     unsigned long long page;
     unsigned long long runBytes;
-    unsigned long long need;   // the check's need: exact if topExact, else a low bound
+    unsigned long long need;  // the check's need: exact if topExact, else a low bound
 };
 
 // The limit to advise for a need: 16 KiB more for where the stack starts, which
@@ -150,8 +150,8 @@ void onFault(int signal, siginfo_t* info, void* /*context*/) {
     const std::uintptr_t at = addressOf(info->si_addr);
     // The limit now, which may have been lowered since the check.
     rlimit limitNow{};
-    const bool limited = getrlimit(RLIMIT_STACK, &limitNow) == 0 &&
-                         limitNow.rlim_cur != RLIM_INFINITY;
+    const bool limited =
+        getrlimit(RLIMIT_STACK, &limitNow) == 0 && limitNow.rlim_cur != RLIM_INFINITY;
     // An overflow is a fault the kernel raised beyond the stack limit, within the
     // run's reach below its base. Beyond the limit means below the top minus the
     // limit where the top is known; where it is estimated, the true top may lie
@@ -161,8 +161,8 @@ void onFault(int signal, siginfo_t* info, void* /*context*/) {
         beyond = guarded.top > limitNow.rlim_cur
                      ? std::min<std::uintptr_t>(beyond, guarded.top - limitNow.rlim_cur)
                      : 0;
-    const bool overflow = info->si_code > 0 && limited && at < beyond &&
-                          guarded.base - at <= guarded.runBytes;
+    const bool overflow =
+        info->si_code > 0 && limited && at < beyond && guarded.base - at <= guarded.runBytes;
     if (!overflow) {
         // Any other fault gets the action it had: returning repeats the fault
         // under it, and a signal sent by a process is sent again.

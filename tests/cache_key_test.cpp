@@ -15,8 +15,8 @@ image_descriptor first, second;
 // they fill it) and zero-fills the rest of the field. The parameters follow the
 // record's fields in their order.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
-image_descriptor& describe(image_descriptor& d, std::string_view name, int8_t param,
-                           uint16_t width, uint16_t height) {
+image_descriptor& describe(image_descriptor& d, std::string_view name, int8_t param, uint16_t width,
+                           uint16_t height) {
     std::memset(d.name, 0, sizeof d.name);
     std::memcpy(d.name, name.data(), std::min(name.size(), sizeof d.name));
     d.param = param;
@@ -28,21 +28,26 @@ image_descriptor& describe(image_descriptor& d, std::string_view name, int8_t pa
 TEST(HashFunction, KnownAnswers) {
     // Worked by hand: s = 11*c0; s += h*w; s *= p+1; s += ((c0+c1)*w rem 7) + 1;
     // s += length; key = s rem 800, with 32-bit wrap-around and truncating rem.
-    struct Row { const char* name; int8_t param; uint16_t width, height; int32_t key; };
+    struct Row {
+        const char* name;
+        int8_t param;
+        uint16_t width, height;
+        int32_t key;
+    };
     const Row rows[] = {
-        {"caneBagnato", 0, 0, 0, 301},         // first combination of the sweep
-        {"faro", 3, 2, 4, 531},                // every step contributes
-        {"OcchioDeforme", 9, 5, 4, 105},       // longest catalogue name, last selectors
-        {"tree", 9, 5, 4, 167},                // last catalogue name
-        {"test", -1, 0, 0, 5},                 // param -1 zeroes the product
-        {"", 0, 0, 0, 1},                      // empty name: only the added 1
-        {"ab", -128, 3, 2, -264},              // most negative param: negative sum
-        {"\xff", 0, 0, 0, -9},                 // high byte counts as -1
-        {"\x01\xf9", -1, 1, 0, -3},            // negative inner remainder
-        {"a", 0, 65535, 65535, -396},          // h*w wraps past 2^32
-        {"a", 0, 46340, 46340, 669},           // largest square that still fits
-        {"a", 1, 46340, 46340, -360},          // the square fits, times (param + 1) it wraps
-        {"a", 0, 65534, 32769, -181},          // product fits, the sum wraps
+        {"caneBagnato", 0, 0, 0, 301},           // first combination of the sweep
+        {"faro", 3, 2, 4, 531},                  // every step contributes
+        {"OcchioDeforme", 9, 5, 4, 105},         // longest catalogue name, last selectors
+        {"tree", 9, 5, 4, 167},                  // last catalogue name
+        {"test", -1, 0, 0, 5},                   // param -1 zeroes the product
+        {"", 0, 0, 0, 1},                        // empty name: only the added 1
+        {"ab", -128, 3, 2, -264},                // most negative param: negative sum
+        {"\xff", 0, 0, 0, -9},                   // high byte counts as -1
+        {"\x01\xf9", -1, 1, 0, -3},              // negative inner remainder
+        {"a", 0, 65535, 65535, -396},            // h*w wraps past 2^32
+        {"a", 0, 46340, 46340, 669},             // largest square that still fits
+        {"a", 1, 46340, 46340, -360},            // the square fits, times (param + 1) it wraps
+        {"a", 0, 65534, 32769, -181},            // product fits, the sum wraps
         {"aaaaaaaaaaaaaaaaaaaa", 1, 0, 0, 555},  // unterminated name counts as 20
     };
     for (const Row& row : rows) {
@@ -67,7 +72,7 @@ TEST(HashFunction, IgnoresFlagPayloadAndNameTail) {
 }
 
 TEST(Catalogue, NamesThenEmptySlots) {
-    const char* const names[] = {"caneBagnato", "faro", "nuvole", "OcchioDeforme",
+    const char* const names[] = {"caneBagnato",  "faro", "nuvole",      "OcchioDeforme",
                                  "PianetiBelli", "test", "tizizAlMare", "tree"};
     for (size_t slot = 0; slot < std::size(imagesName); ++slot) {
         SCOPED_TRACE(slot);
