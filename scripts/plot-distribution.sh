@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
-# Draws a distribution report as a two-panel PNG: hits per key, and how many keys
-# share each hit count. Reads the report on stdin, so a saved one works too:
+# Draws a distribution report as a two-panel PNG, hits per key and how many keys
+# share each hit count, and prints a verdict beside a uniformly random key
+# function. Reads the report on stdin, so a saved one works too:
 #   scripts/plot-distribution.sh out.png < report.txt
-# Writes nothing but the picture, and that only whole: on any failure it exits 1
-# with one line on stderr, prints nothing on stdout, and leaves the output path
-# as it was.
+# On success it prints the verdict and the output path, and exits 0.
+#
+# It checks every figure it draws or prints before it draws. A report that is
+# not whole (cut short, cut mid-line, pasted twice) or not possible (a count that
+# disagrees with the key lines, a count outside the count table 0..799, a cache
+# that is not 800 slots, no combinations, NUL bytes, over 1 MB) draws nothing.
+# It writes nothing but the picture, and that only whole: it draws in a temporary
+# folder of its own, by names of its own (no path of the caller's becomes gnuplot
+# syntax), checks that the PNG is whole, and puts it in place under the output
+# name, which may be any name, in one rename. On any failure (a refused report,
+# an output path that is a folder or a file it may not write, a full disk) it
+# exits 1 with one line naming the first problem, prints nothing on stdout and
+# leaves the output path as it was. Its work is bounded whatever the input.
 set -uo pipefail
 me=plot-distribution.sh
 out=${1:-build/distribution.png}
