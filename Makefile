@@ -23,7 +23,8 @@ need = @command -v $(1) >/dev/null || { echo "$@: $(1) is missing; install the D
 # built PART: stop with one line naming the cause if the configuration just made
 # did not build PART (UNIT_TESTS or BENCHMARKS). It asks that configuration,
 # never files an earlier one left in the build folder.
-built = @why=$$(sed -n 's/^HFT_$(1):INTERNAL=//p' "$(BUILD)/CMakeCache.txt"); [ "$$why" = built ] || { echo "$@: $${why:-the configuration in $(BUILD) did not say whether it built the $(1)}" >&2; exit 1; }
+built = @why=$$(sed -n 's/^HFT_$(1):INTERNAL=//p' "$(BUILD)/CMakeCache.txt"); \
+	[ "$$why" = built ] || { echo "$@: $${why:-$(BUILD) does not say whether it built them}" >&2; exit 1; }
 
 .PHONY: all build tool run test bench lint plot clean
 

@@ -20,8 +20,9 @@ awk '
     /^ *"time_unit":/ { unit[name] = value($0) }
     END {
         sweep = "BM_sweep_median"; floor = "BM_sweepFloor_median"
-        if (!(sweep in time) || !(floor in time) || time[floor] <= 0 || unit[sweep] != unit[floor]) {
-            print "bench.sh: the run gave no medians of BM_sweep and BM_sweepFloor to compare" >"/dev/stderr"
+        if (!(sweep in time) || !(floor in time) || time[floor] <= 0 ||
+            unit[sweep] != unit[floor]) {
+            print "bench.sh: the run gave no medians of BM_sweep and BM_sweepFloor" >"/dev/stderr"
             exit 1
         }
         printf "sweep / floor (medians): %.2f\n", time[sweep] / time[floor]

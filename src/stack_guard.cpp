@@ -90,7 +90,7 @@ struct guarded_stack {
     std::uintptr_t base;       // the run's frames lie below this address
     std::uintptr_t top;        // the first address above the stack, or 0 if unknown
     bool topExact;             // top read from the kernel; else a low estimate
-    unsigned long long limit;  // the stack limit when the run's base was reached
+    unsigned long long limit;  // the stack limit at the check, which held the run's base
     unsigned long long page;
     unsigned long long runBytes;
     unsigned long long need;  // the check's need: exact if topExact, else a low bound

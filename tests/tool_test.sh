@@ -180,7 +180,8 @@ small-stack)  # a stack too small is refused in one line, never met by a signal
         # An emulator may say on stderr how its target ended; the tool says nothing.
         expect_status "a fault that is no overflow" $((128 + 11)) &&
             { [ -s "$work/out" ] || grep -q '^hashFunctionTester:' "$work/err"; } &&
-            fail "a fault that is no overflow" "stdout $(wc -c <"$work/out") bytes, stderr: $(head -c 300 "$work/err")"
+            fail "a fault that is no overflow" \
+                "stdout $(wc -c <"$work/out") bytes, stderr: $(head -c 300 "$work/err")"
     fi
     ;;
 write-error)  # a report that cannot be written is a failure
