@@ -14,7 +14,7 @@
 namespace {
 
 void faultOnFaro(const char* text, std::size_t length) {
-    if (length < 4 || text[0] != 'f' || text[1] != 'a' || text[2] != 'r' || text[3] != 'o') return;
+    if (length != 4 || text[0] != 'f' || text[1] != 'a' || text[2] != 'r' || text[3] != 'o') return;
     volatile char local = 0;
     const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
     const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(&local) & ~(page - 1);
@@ -40,11 +40,11 @@ memcpy_function nextMemcpy = nullptr;
 // The C library's names: no header here declares them.
 extern "C" std::size_t strlen(const char* text) noexcept {
     const std::size_t length = next(nextStrlen, "strlen")(text);
-    faultOnFaro(text, length == 4 ? length : 0);
+    faultOnFaro(text, length);
     return length;
 }
 
 extern "C" void* memcpy(void* to, const void* from, std::size_t size) noexcept {
-    if (size == 4) faultOnFaro(static_cast<const char*>(from), size);
+    faultOnFaro(static_cast<const char*>(from), size);
     return next(nextMemcpy, "memcpy")(to, from, size);
 }

@@ -153,18 +153,19 @@ small-stack)  # a stack too small is refused in one line, never met by a signal
             # The same without /proc, where the stack's top is only estimated, too
             # low, and with SIGSEGV blocked by the parent: the net catches what the
             # check lets through. In a mount namespace, with an empty /proc.
-            hide_proc=(sh -c 'mount -t tmpfs none /proc && exec "$@"' sh)
+            namespace=
+            for option in -m -rm; do
+                unshare $option true 2>/dev/null && { namespace=$option; break; }
+            done
             if [ "$stack" = sanitized ]; then
                 echo "without /proc: skipped, the sanitizers' runtime needs /proc"
-            elif unshare -m true 2>/dev/null; then
-                prefix=(unshare -m "${hide_proc[@]}" "${environment[@]}" "$loader")
-            elif unshare -rm true 2>/dev/null; then
-                prefix=(unshare -rm "${hide_proc[@]}" "${environment[@]}" "$loader")
-            else
+            elif [ -z "$namespace" ]; then
                 echo "without /proc: skipped, no mount namespace can be made here (unshare -m)"
-            fi
-            [ "${prefix[0]}" = unshare ] &&
+            else
+                prefix=(unshare "$namespace" sh -c 'mount -t tmpfs none /proc && exec "$@"' sh
+                        "${environment[@]}" "$loader")
                 stack_property "through $loader without /proc, SIGSEGV blocked" 144 512 1024
+            fi
             prefix=()
         else
             echo "no dynamic loader found: not started through one"
