@@ -8,8 +8,7 @@ build=$(cd "${1:-build}" && pwd)  # before leaving the caller's folder
 cd "$(dirname "$0")/.."
 sources=(src/*.cpp tests/*.cpp bench/*.cpp)
 
-clang-format --dry-run --Werror src/*.[ch]pp tests/*.cpp tests/consumer/*.cpp bench/*.[ch]pp \
-    cmake/*.cpp
+clang-format --dry-run --Werror src/*.[ch]pp tests/*.cpp tests/consumer/*.cpp bench/*.[ch]pp
 echo "clang-format: clean"
 
 cppcheck --quiet --error-exitcode=1 --std=c++20 --language=c++ --inline-suppr \

@@ -1,5 +1,6 @@
 #include "distribution.hpp"
 
+#include <cstddef>
 #include <cstring>
 #include <iterator>
 

@@ -5,7 +5,6 @@
 #include "cache_key.hpp"
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
 
 // Sweep bounds: the catalogue names, the param values, one selector per entry of
@@ -18,41 +17,6 @@ inline constexpr int32_t SWEEP_FLAGS = 2;
 inline constexpr int32_t SWEEP_COMBINATIONS =
     SWEEP_IMAGES * SWEEP_PARAMS * SWEEP_WIDTHS * SWEEP_HEIGHTS * SWEEP_FLAGS;
 static_assert(SWEEP_COMBINATIONS == 4800);
-
-// Records on the sweep's path, by the frame that holds them. The sweep's own
-// frame holds its record and the by-value copy it hands to hashFunction;
-// unoptimised clang also keeps a temporary copy there (g++ does not, at any
-// level). hashFunction's frame holds none, but AddressSanitizer copies the
-// argument into it (g++ and clang), and so does g++ with -fstack-protector-all.
-// Decided by how this code is compiled, not by the build's name, so a build
-// type such as None gets the figure its frames really need; the sweep is
-// compiled outside link-time optimisation, so that hashFunction is never
-// inlined into it and these frames stay as compiled. The build reads these
-// figures back (cmake/stack_facts.cpp) and has the compiler check each frame
-// against them.
-#if defined(__clang__) && !defined(__OPTIMIZE__)
-inline constexpr std::size_t SWEEP_FRAME_RECORDS = 3;
-#else
-inline constexpr std::size_t SWEEP_FRAME_RECORDS = 2;
-#endif
-#if defined(__has_feature)
-#define HFT_ADDRESS_SANITIZED __has_feature(address_sanitizer)
-#elif defined(__SANITIZE_ADDRESS__)
-#define HFT_ADDRESS_SANITIZED 1
-#else
-#define HFT_ADDRESS_SANITIZED 0
-#endif
-#if HFT_ADDRESS_SANITIZED || (!defined(__clang__) && defined(__SSP_ALL__))
-inline constexpr std::size_t KEY_FRAME_RECORDS = 1;
-#else
-inline constexpr std::size_t KEY_FRAME_RECORDS = 0;
-#endif
-// Room beside the records for the small frames on the sweep's path: the
-// functions under it and the C library's.
-inline constexpr std::size_t SMALL_FRAMES_BYTES = 8192;
-// Stack the sweep may take below its caller.
-inline constexpr std::size_t SWEEP_STACK_BYTES =
-    (SWEEP_FRAME_RECORDS + KEY_FRAME_RECORDS) * sizeof(image_descriptor) + SMALL_FRAMES_BYTES;
 
 // The two tallies: hits on each key 0 .. HASH_KEYS - 1, and the number of keys
 // hit exactly v times, for each count v in 0 .. HASH_KEYS - 1.
