@@ -15,8 +15,16 @@ MAKEFLAGS += --no-print-directory
 # every core.
 PARALLEL = $(if $(findstring jobserver,$(MAKEFLAGS)),,-j $(shell nproc))
 
-CONFIGURE = cmake -S "$(ROOT)" -B "$(BUILD)" -DCMAKE_BUILD_TYPE=Release --log-level=WARNING $(CMAKE_ARGS) >&2
-BUILD_TARGETS = +@cmake --build "$(BUILD)" $(PARALLEL) $(if $(1),--target $(1)) >&2
+# configure_and_build [TARGET]: configure, then build TARGET, or everything.
+define configure_and_build
+@cmake -S "$(ROOT)" -B "$(BUILD)" -DCMAKE_BUILD_TYPE=Release --log-level=WARNING $(CMAKE_ARGS) >&2
++@cmake --build "$(BUILD)" $(PARALLEL) $(if $(1),--target $(1)) >&2
+endef
+
+# provide COMMAND: install the Debian packages COMMAND needs and lacks, where it
+# may (scripts/packages.sh holds the list); else stop with the command that would.
+# Before the configure step, which looks for them.
+provide = @"$(ROOT)/scripts/packages.sh" $(1)
 
 # need COMMAND PACKAGE: stop with one line if a tool the command needs is missing.
 need = @command -v $(1) >/dev/null || { echo "$@: $(1) is missing; install the Debian package $(2)" >&2; exit 1; }
@@ -32,29 +40,33 @@ all: build
 
 # Everything: the tool, and the tests and benchmarks where their libraries are found.
 build:
-	@$(CONFIGURE)
-	$(call BUILD_TARGETS)
+	$(call configure_and_build)
 
 # The tool alone: needs nothing but a compiler, cmake and make.
 tool:
-	@$(CONFIGURE)
-	$(call BUILD_TARGETS,hashFunctionTester)
+	$(call configure_and_build,hashFunctionTester)
 
 run: tool
 	@"$(BUILD)/hashFunctionTester"
 
-test: build
+test:
+	$(call provide,test)
+	$(call configure_and_build)
 	$(call built,UNIT_TESTS)
 	$(call need,valgrind,valgrind)
 	$(call need,gnuplot,gnuplot-nox)
 	@cd "$(BUILD)" && ctest --output-on-failure --no-tests=error $(PARALLEL)
 
-bench: build
+bench:
+	$(call provide,bench)
+	$(call configure_and_build)
 	$(call built,BENCHMARKS)
 	@"$(ROOT)/scripts/bench.sh" "$(BUILD)/hash_bench"
 
 # Lints every source that was built; tests and benchmarks need their libraries.
-lint: build
+lint:
+	$(call provide,lint)
+	$(call configure_and_build)
 	$(call need,cppcheck,cppcheck)
 	$(call need,clang-tidy,clang-tidy)
 	$(call need,clang-format,clang-format)
@@ -62,7 +74,9 @@ lint: build
 	$(call built,BENCHMARKS)
 	@"$(ROOT)/scripts/lint.sh" "$(BUILD)"
 
-plot: tool
+plot:
+	$(call provide,plot)
+	$(call configure_and_build,hashFunctionTester)
 	$(call need,gnuplot,gnuplot-nox)
 	@"$(BUILD)/hashFunctionTester" > "$(BUILD)/report.txt"
 	@"$(ROOT)/scripts/plot-distribution.sh" "$(BUILD)/distribution.png" < "$(BUILD)/report.txt"
