@@ -62,7 +62,6 @@ fi
 needed=$(needs "$command") || exit
 missing=() described=()
 while read -r package purpose; do
-    [[ " ${missing[*]} " == *" $package "* ]] && continue  # needed twice
     [ "$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)" = "install ok installed" ] &&
         continue
     missing+=("$package")

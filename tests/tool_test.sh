@@ -107,7 +107,6 @@ small-stack)  # the run has a stack of its own: the main thread's limit does not
             expect_report "$way, ulimit $limit" quiet
         done
     done
-    prefix=()
     ;;
 write-error)  # a report that cannot be written is a failure
     for redirect in '>/dev/full' '>&-'; do
