@@ -11,75 +11,79 @@ BUILD ?= $(ROOT)/build
 CMAKE_ARGS ?=
 MAKEFLAGS += --no-print-directory
 
-# Under `make -jN` the CMake build shares make's job slots; otherwise it uses
+# One recipe at a time, so that one configure or one build uses the build folder
+# at a time, whatever the targets and -j; the CMake build within still runs jobs
+# in parallel. Under `make -jN` it shares make's job slots; otherwise it uses
 # every core.
+.NOTPARALLEL:
 PARALLEL = $(if $(findstring jobserver,$(MAKEFLAGS)),,-j $(shell nproc))
 
-# configure_and_build [TARGET]: configure, then build TARGET, or everything.
-define configure_and_build
-@cmake -S "$(ROOT)" -B "$(BUILD)" -DCMAKE_BUILD_TYPE=Release --log-level=WARNING $(CMAKE_ARGS) >&2
-+@cmake --build "$(BUILD)" $(PARALLEL) $(if $(1),--target $(1)) >&2
-endef
+CONFIGURE = cmake -S "$(ROOT)" -B "$(BUILD)" -DCMAKE_BUILD_TYPE=Release --log-level=WARNING \
+	$(CMAKE_ARGS)
+# cmake_build [TARGET]: build TARGET, or everything; Release with a multi-config generator too.
+cmake_build = +@cmake --build "$(BUILD)" --config Release $(PARALLEL) $(if $(1),--target $(1)) >&2
 
-# provide COMMAND: install the Debian packages COMMAND needs and lacks, where it
-# may (scripts/packages.sh holds the list); else stop with the command that would.
-# Before the configure step, which looks for them.
-provide = @"$(ROOT)/scripts/packages.sh" $(1)
+# A build folder that is the source tree would put CMake's Makefile over this one,
+# and `make clean` would remove the tree: refused before anything is written.
+not_the_tree = @[ "$$(cd "$(BUILD)" 2>/dev/null && pwd -P)" != "$$(cd "$(ROOT)" && pwd -P)" ] || \
+	{ echo "make: the build folder $(BUILD) is the source tree; choose another, e.g. BUILD=build" >&2; \
+	  exit 1; }
 
-# need COMMAND PACKAGE: stop with one line if a tool the command needs is missing.
-need = @command -v $(1) >/dev/null || { echo "$@: $(1) is missing; install the Debian package $(2)" >&2; exit 1; }
+# provide COMMAND: install what COMMAND needs and the configuration did not find,
+# where it may, and configure again to find it; else stop with one line saying
+# what is missing and how to install it. scripts/packages.sh holds the needs.
+provide = @"$(ROOT)/scripts/packages.sh" $(1) "$(BUILD)" -- $(CONFIGURE)
+
 # built PART: stop with one line naming the cause if the configuration just made
 # did not build PART (UNIT_TESTS or BENCHMARKS). It asks that configuration,
 # never files an earlier one left in the build folder.
 built = @why=$$(sed -n 's/^HFT_$(1):INTERNAL=//p' "$(BUILD)/CMakeCache.txt"); \
 	[ "$$why" = built ] || { echo "$@: $${why:-$(BUILD) does not say whether it built them}" >&2; exit 1; }
 
-.PHONY: all build tool run test bench lint plot clean
+.PHONY: all configure build tool run test bench lint plot clean
 
 all: build
 
+configure:
+	$(not_the_tree)
+	@$(CONFIGURE) >&2
+
 # Everything: the tool, and the tests and benchmarks where their libraries are found.
-build:
-	$(call configure_and_build)
+build: configure
+	$(call cmake_build)
 
 # The tool alone: needs nothing but a compiler, cmake and make.
-tool:
-	$(call configure_and_build,hashFunctionTester)
+tool: configure
+	$(call cmake_build,hashFunctionTester)
 
 run: tool
 	@"$(BUILD)/hashFunctionTester"
 
-test:
+test: configure
 	$(call provide,test)
-	$(call configure_and_build)
+	$(call cmake_build)
 	$(call built,UNIT_TESTS)
-	$(call need,valgrind,valgrind)
-	$(call need,gnuplot,gnuplot-nox)
-	@cd "$(BUILD)" && ctest --output-on-failure --no-tests=error $(PARALLEL)
+	@cd "$(BUILD)" && ctest -C Release --output-on-failure --no-tests=error $(PARALLEL)
 
-bench:
+bench: configure
 	$(call provide,bench)
-	$(call configure_and_build)
+	$(call cmake_build)
 	$(call built,BENCHMARKS)
 	@"$(ROOT)/scripts/bench.sh" "$(BUILD)/hash_bench"
 
 # Lints every source that was built; tests and benchmarks need their libraries.
-lint:
+lint: configure
 	$(call provide,lint)
-	$(call configure_and_build)
-	$(call need,cppcheck,cppcheck)
-	$(call need,clang-tidy,clang-tidy)
-	$(call need,clang-format,clang-format)
+	$(call cmake_build)
 	$(call built,UNIT_TESTS)
 	$(call built,BENCHMARKS)
 	@"$(ROOT)/scripts/lint.sh" "$(BUILD)"
 
-plot:
+plot: tool
 	$(call provide,plot)
-	$(call configure_and_build,hashFunctionTester)
-	$(call need,gnuplot,gnuplot-nox)
 	@"$(BUILD)/hashFunctionTester" > "$(BUILD)/report.txt"
 	@"$(ROOT)/scripts/plot-distribution.sh" "$(BUILD)/distribution.png" < "$(BUILD)/report.txt"
 
 clean:
+	$(not_the_tree)
 	rm -rf "$(BUILD)"

@@ -1,97 +1,127 @@
 #!/usr/bin/env bash
-# The provision of Debian packages, run against stand-ins for dpkg-query,
-# apt-get, id and sudo on PATH: what it installs for the packages missing, that
-# it says so before apt-get runs, and that where it may not install it stops
-# with the one line that gives the command.   packages_test.sh PACKAGES_SCRIPT
+# The provision of what each command needs, run against stand-ins for apt-get,
+# dpkg-query, id and sudo, the commands a row has, and the libraries its
+# configuration lacks: what it installs and when, that it says so before apt-get
+# runs and configures again after, that a need met by any provider counts, and
+# that where it may not install it stops with one line.
+#   packages_test.sh PACKAGES_SCRIPT
 set -uo pipefail
 script=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
 
-# The stand-ins: the packages in $INSTALLED are installed; the user is $USER_ID;
-# sudo -n works if $SUDO is "works", and runs its command as user 0; apt-get
-# says how it was called on stderr, as whom and how interactive, and fails at
-# the step named by $APT_FAILS.
-mkdir "$work/bin" "$work/bare"
-cat >"$work/bin/dpkg-query" <<'EOF'
+# The stand-ins: the user is $USER_ID; sudo -n works if $SUDO is "works", and
+# runs its command as user 0; dpkg-query knows no package installed, so nothing
+# may be judged by a package's name. apt-get writes how it was called to fd 3,
+# shared with stderr, and fails at the step named by $APT_FAILS; "remove" is a
+# conflict: the install would remove gnuplot-x11, which --no-remove refuses.
+mkdir "$work/bin" "$work/sys" "$work/build"
+for tool in env grep sed paste head cut mktemp rm cat true; do ln -s "$(type -P $tool)" "$work/sys/"; done
+cat >"$work/bin/apt-get" <<'STAND_IN'
 #!/bin/sh
-# dpkg-query -W -f=FORMAT PACKAGE
-case " $INSTALLED " in
-*" $3 "*) printf 'install ok installed' ;;
-*) echo "dpkg-query: no packages found matching $3" >&2; exit 1 ;;
+echo "apt-get $* (user $(id -u), ${DEBIAN_FRONTEND:-interactive})" >&3
+case " $* " in *" -s "*) echo "Remv gnuplot-x11 [5.4.4]"; exit 0 ;; esac
+case " $* " in *" $APT_FAILS "*) echo "E: stand-in failure" >&2; exit 100 ;; esac
+case "$APT_FAILS $*" in
+"remove "*--no-remove*) echo "E: Packages need to be removed but remove is disabled." >&2; exit 100 ;;
 esac
-EOF
-cat >"$work/bin/apt-get" <<'EOF'
-#!/bin/sh
-echo "apt-get $* (user $(id -u), ${DEBIAN_FRONTEND:-interactive})" >&2
-case " $* " in *" $APT_FAILS "*) exit 100 ;; esac
-EOF
+STAND_IN
+printf '#!/bin/sh\necho "no packages found matching $*" >&2; exit 1\n' >"$work/bin/dpkg-query"
+# shellcheck disable=SC2016 # expanded by the stand-in, not here
 printf '#!/bin/sh\necho "$USER_ID"\n' >"$work/bin/id"
-cat >"$work/bin/sudo" <<'EOF'
+cat >"$work/bin/sudo" <<'STAND_IN'
 #!/bin/sh
 [ "$1" = -n ] && [ "$SUDO" = works ] || { echo "sudo: a password is required" >&2; exit 1; }
 shift
 USER_ID=0 exec "$@"
-EOF
+STAND_IN
 chmod +x "$work/bin/"*
 
-# row WHAT COMMAND INSTALLED USER_ID SUDO APT_FAILS STATUS STDERR: run as COMMAND
-# with those stand-ins, it exits with STATUS, prints nothing on stdout and
-# exactly STDERR on stderr.
+# row WHAT "COMMAND [VAR=VALUE...]" HAVE LACKS USER_ID SUDO APT_FAILS STATUS STDERR:
+# with the commands HAVE on PATH and a configuration that lacks the libraries
+# LACKS, run as COMMAND (configuring again by `echo reconfigured`), it exits
+# with STATUS, prints nothing on stdout and exactly STDERR on stderr.
 row() {
-    local path=$work/bin:$PATH
-    [ "$1" = "not Debian" ] && path=$work/bare
-    INSTALLED=$3 USER_ID=$4 SUDO=$5 APT_FAILS=$6 PATH=$path "$BASH" "$script" "$2" \
-        >"$work/out" 2>"$work/err"
+    local command settings path=$work/bin:$work/sys:$work/have build=$work/build
+    read -r command settings <<<"$2"
+    rm -rf "$work/have" && mkdir "$work/have"
+    for tool in $3; do printf '#!/bin/sh\n' >"$work/have/$tool" && chmod +x "$work/have/$tool"; done
+    echo "HFT_LACKS:INTERNAL=$4" >"$build/CMakeCache.txt"
+    [ "$1" = "not Debian" ] && path=$work/sys:$work/have
+    [ "$1" = "no configuration" ] && build=$work/none
+    # shellcheck disable=SC2086 # the settings are words
+    env -u DEBIAN_FRONTEND $settings USER_ID=$5 SUDO=$6 APT_FAILS=$7 PATH="$path" "$BASH" "$script" "$command" \
+        "$build" -- echo reconfigured >"$work/out" 2>"$work/err" 3>&2
     local status=$?
-    if [ "$status" -ne "$7" ] || [ -s "$work/out" ] || [ "$(cat "$work/err")" != "$8" ]; then
-        echo "FAIL [$1]: exit $status (expected $7), stdout $(wc -c <"$work/out") bytes, stderr:"
-        diff <(echo "$8") "$work/err"
+    if [ "$status" -ne "$8" ] || [ -s "$work/out" ] || [ "$(cat "$work/err")" != "$9" ]; then
+        echo "FAIL [$1]: exit $status (expected $8), stdout $(wc -c <"$work/out") bytes, stderr:"
+        diff <(echo "$9") "$work/err"
         failures=$((failures + 1))
     fi
 }
 
-gtest="googletest (GoogleTest's sources, built here where libgtest-dev is missing)"
 as_root="(user 0, noninteractive)"
+install="install --no-install-recommends --no-remove"
 
-row "root, two missing" test "valgrind" 0 - - 0 \
-"make test: installing $gtest, gnuplot-nox (the plot test) with apt-get
+row "root, two missing" test valgrind "GoogleBenchmark;GoogleTest" 0 - - 0 \
+"make test: lacks GoogleTest (the unit tests), gnuplot (the plot test); installing googletest gnuplot-nox with apt-get
 apt-get -qq update $as_root
-apt-get -qq install -y --no-install-recommends googletest gnuplot-nox $as_root"
+apt-get -qq -y $install googletest gnuplot-nox $as_root
+reconfigured"
 
-row "nothing missing" test "googletest valgrind gnuplot-nox" 0 - - 0 ""
+row "a gnuplot from another package" plot gnuplot "" 0 - - 0 ""
 
-row "not root, no sudo" test "googletest valgrind" 1000 - - 1 \
-"make test: lacks the Debian packages gnuplot-nox (the plot test); install them with:\
- sudo apt-get install --no-install-recommends gnuplot-nox"
+row "GoogleTest found outside Debian's packages" test "valgrind gnuplot" GoogleBenchmark 0 - - 0 ""
 
-row "not root, sudo without a password" plot "" 1000 works - 0 \
-"make plot: installing gnuplot-nox (drawing the plot) with apt-get
+row "not root, no sudo" test valgrind "" 1000 - - 1 \
+"make test: lacks gnuplot (the plot test); install them with: sudo apt-get $install gnuplot-nox"
+
+row "NO_INSTALL=1 as root" "plot NO_INSTALL=1" "" "" 0 - - 1 \
+"make plot: lacks gnuplot (drawing the plot); NO_INSTALL is set, so install them with:\
+ sudo apt-get $install gnuplot-nox"
+
+row "not root, sudo without a password" plot "" "" 1000 works - 0 \
+"make plot: lacks gnuplot (drawing the plot); installing gnuplot-nox with apt-get
 apt-get -qq update $as_root
-apt-get -qq install -y --no-install-recommends gnuplot-nox $as_root"
+apt-get -qq -y $install gnuplot-nox $as_root
+reconfigured"
 
-row "lint takes test's and bench's" lint "googletest valgrind gnuplot-nox cppcheck" 0 - - 0 \
-"make lint: installing libbenchmark-dev (Google Benchmark), clang-format (the format check),\
- clang-tidy (static analysis) with apt-get
+row "lint takes test's and bench's" lint "valgrind gnuplot cppcheck" "GoogleTest;GoogleBenchmark" 0 - - 0 \
+"make lint: lacks GoogleTest (the unit tests), GoogleBenchmark (the benchmarks), clang-format (the\
+ format check), clang-tidy (static analysis), shellcheck (the shell scripts' check); installing\
+ googletest libbenchmark-dev clang-format clang-tidy shellcheck with apt-get
 apt-get -qq update $as_root
-apt-get -qq install -y --no-install-recommends libbenchmark-dev clang-format clang-tidy $as_root"
+apt-get -qq -y $install googletest libbenchmark-dev clang-format clang-tidy shellcheck $as_root
+reconfigured"
 
-row "apt-get cannot install" test "" 0 - install 1 \
-"make test: installing $gtest, valgrind (memcheck), gnuplot-nox (the plot test) with apt-get
+row "a conflict" plot "" "" 0 - remove 1 \
+"make plot: lacks gnuplot (drawing the plot); installing gnuplot-nox with apt-get
 apt-get -qq update $as_root
-apt-get -qq install -y --no-install-recommends googletest valgrind gnuplot-nox $as_root
-make test: apt-get could not install googletest valgrind gnuplot-nox"
+apt-get -qq -y $install gnuplot-nox $as_root
+apt-get -s $install gnuplot-nox (user 0, interactive)
+make plot: installing gnuplot-nox would remove gnuplot-x11 (a conflict); nothing was changed"
 
-row "apt-get cannot update" bench "" 0 - update 1 \
-"make bench: installing libbenchmark-dev (Google Benchmark) with apt-get
+row "apt-get cannot install" test "" GoogleTest 0 - install 1 \
+"make test: lacks GoogleTest (the unit tests), valgrind (memcheck), gnuplot (the plot test); installing\
+ googletest valgrind gnuplot-nox with apt-get
 apt-get -qq update $as_root
-make bench: apt-get update failed"
+apt-get -qq -y $install googletest valgrind gnuplot-nox $as_root
+make test: apt-get could not install googletest valgrind gnuplot-nox: E: stand-in failure"
 
-row "not Debian" test "" 0 - - 0 \
-"make test: no dpkg-query, so not a Debian system: no packages are checked or installed"
+row "apt-get cannot update" bench "" GoogleBenchmark 0 - update 1 \
+"make bench: lacks GoogleBenchmark (the benchmarks); installing libbenchmark-dev with apt-get
+apt-get -qq update $as_root
+make bench: apt-get update failed: E: stand-in failure"
 
-row "unknown command" tests "" 0 - - 2 "packages.sh: unknown command tests"
+row "not Debian" test "" "" 0 - - 1 \
+"make test: lacks valgrind (memcheck), gnuplot (the plot test); on Debian, packages valgrind gnuplot-nox\
+ provide them"
+
+row "no configuration" test "valgrind gnuplot" "" 0 - - 2 \
+"packages.sh: no configuration in '$work/none' to say what it found"
+
+row "unknown command" tests "" "" 0 - - 2 "packages.sh: unknown command tests"
 
 [ "$failures" -eq 0 ] && echo "packages: passed"
 [ "$failures" -eq 0 ]
