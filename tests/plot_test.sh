@@ -11,7 +11,10 @@ failures=0
 as=()  # how the script is run: as this user, or as another one
 
 # state PATH: what is at PATH: nothing, a folder, or a file's checksum.
-state() { if [ -d "$1" ]; then echo folder; elif [ -e "$1" ]; then cksum <"$1"; else echo none; fi; }
+state() {
+    if [ -d "$1" ]; then echo folder; elif [ -p "$1" ]; then echo fifo
+    elif [ -e "$1" ]; then cksum <"$1"; else echo none; fi
+}
 
 # refused WHAT OUTPUT STDERR_PATTERN: the report, edited by the shell commands on
 # stdin (which find it in $REPORT too), handed to the plot script, is refused.
@@ -40,17 +43,27 @@ if [ "$status" -ne 0 ] || ! grep -qF -- "$drawn" "$work/out" ||
     failures=$((failures + 1))
 fi
 
-refused "cut short" "$work/a.png" 'the report has 294 key lines, expected 800' <<<'head -300'
-refused "cut mid-line" "$work/a.png" 'the report ends in the middle of line 688' <<<'head -c 22000'
-refused "pasted twice" "$work/a.png" 'line 1609 repeats a summary line' <<<'cat - "$REPORT"'
+refused "cut short" "$work/a.png" 'the report ends at line 300, before its last line 1608' <<<'head -300'
+refused "cut mid-line" "$work/a.png" 'line 688 is not the line of key 681' <<<'head -c 22000'
+refused "pasted twice" "$work/a.png" 'line 1609 is past the end of a report' <<<"cat - \"\$REPORT\""
 refused "one count changed" "$work/a.png" 'line 811 gives 187 keys with value 2, the key lines 186' \
     <<<"sed 's/^Key: 3 has registered 2 times\$/Key: 3 has registered 4 times/'"
 refused "impossible but consistent figures" "$work/a.png" \
     'line 7 gives key 0 1000000000000 hits, outside the count table 0..799' <<<"sed \
     -e 's/^Key: 0 has registered 8 times\$/Key: 0 has registered 1000000000000 times/' \
     -e 's/\[ 4800 \]/[ 1000000004792 ]/' -e 's/^There were 67 keys with value 8\$/There were 66 keys with value 8/'"
+refused "combinations not the key lines' sum" "$work/a.png" \
+    'the key lines count 4800 combinations, the summary 4801' <<<"sed 's/\[ 4800 \]/[ 4801 ]/'"
+refused "no combinations" "$work/a.png" 'the report counts no combinations' <<<"sed -E \
+    -e 's/^(Key: [0-9]+ has registered )[0-9]+ times\$/\10 times/' -e 's/\[ 4800 \]/[ 0 ]/' \
+    -e 's/^There were [0-9]+ keys with value /There were 0 keys with value /' \
+    -e 's/^There were 0 keys with value 0\$/There were 800 keys with value 0/'"
 refused "not text" "$work/a.png" 'the report is not text: it holds NUL bytes' <<<"sed '5s/\$/\\x0/'"
+refused "over 1 MB" "$work/a.png" 'the report is larger than 1000000 bytes' <<<'cat; yes | head -c 1000000'
 refused "missing output folder" "$work/none/a.png" "the output folder $work/none does not exist" <<<'cat'
+mkfifo "$work/fifo"
+refused "output path not a regular file" "$work/fifo" "the output path $work/fifo is not a regular file" \
+    <<<'cat'
 mkdir "$work/folder"
 refused "output path is a folder" "$work/folder" "the output path $work/folder is a folder" <<<'cat'
 
