@@ -17,13 +17,13 @@ namespace {
 image_descriptor record;
 
 // The record with every byte written and the keyed fields of one combination.
-[[nodiscard]] bool writeRecord() {
+void writeRecord() {
     std::memset(&record, 0x5a, sizeof record);
-    return fillDescriptor(record, 1, 3, 2, 4, 0);
+    fillDescriptor(record, 1, 3, 2, 4, 0);
 }
 
 void BM_hashFunction(benchmark::State& state) {
-    if (!writeRecord()) state.SkipWithError("no catalogue image 1");
+    writeRecord();
     for (auto _ : state) benchmark::DoNotOptimize(hashFunction(record));
     state.SetBytesProcessed(state.iterations() * int64_t{sizeof(image_descriptor)});
 }
@@ -43,7 +43,7 @@ BENCHMARK(BM_sweep)->Unit(benchmark::kMillisecond);
 // The sweep's floor: as many by-value calls as the sweep makes, with the same
 // record, into a function that only receives it.
 void BM_sweepFloor(benchmark::State& state) {
-    if (!writeRecord()) state.SkipWithError("no catalogue image 1");
+    writeRecord();
     for (auto _ : state) {
         for (int32_t call = 0; call < SWEEP_COMBINATIONS; ++call)
             benchmark::DoNotOptimize(ignoreDescriptor(record));

@@ -23,25 +23,21 @@ static_assert(SWEEP_COMBINATIONS == 4800);
 using hits_per_key = std::array<int32_t, HASH_KEYS>;
 using keys_per_count = std::array<int32_t, HASH_KEYS>;
 
-// Sets the keyed fields of d for one combination. image must be a filled catalogue
-// slot, 0 .. SWEEP_IMAGES - 1; any other index is refused (false) and d is left
-// untouched. The name field is zero-filled first so that no byte of a longer
-// earlier name survives; payload is untouched.
-[[nodiscard]] bool fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t width,
-                                  int32_t height, int8_t flag);
+// Sets the keyed fields of d for one combination of the sweep: image is one of its
+// catalogue slots, 0 .. SWEEP_IMAGES - 1, which are filled. The name field is
+// zero-filled first so that no byte of a longer earlier name survives, and gets
+// at most IMAGE_NAME_SIZE - 1 characters, so it always keeps its terminator;
+// payload is untouched.
+void fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t width, int32_t height,
+                    int8_t flag);
 
 // Adds one hit to keyCount[key]. A key outside the table is refused (false) and
 // nothing is written.
 bool tallyKey(hits_per_key& keyCount, uint32_t key);
 
-// How a sweep ended: every combination counted, or stopped at the first one it
-// could not build or count.
-enum class sweep_result { complete, bad_image, bad_key };
-
-// Keys every combination and counts the hits per key, from zero. When it stops
-// early, badValue holds the image index it could not build or the key that fell
-// outside the table.
-sweep_result sweepKeys(hits_per_key& keyCount, int32_t& badValue);
+// Keys every combination and counts the hits per key, from zero. Returns false
+// and the key in badKey if it stops at a key outside the table.
+bool sweepKeys(hits_per_key& keyCount, int32_t& badKey);
 
 // valueCount[v] = how many keys were hit exactly v times. Returns false and the
 // offending key in badKey if a count does not fit the table.

@@ -2,14 +2,17 @@
 # Runs the built tool as a user does and checks what they would see: its whole
 # output, byte for byte, and its exit status.
 #   tool_test.sh CHECK EXPECTED_REPORT BUILD PRELOAD -- LAUNCH...
-# CHECK is report, small-stack, write-error, no-thread or heap; BUILD is
+# CHECK is report, small-stack, write-error, no-thread, heap or bad-keys (for a
+# copy of the tool whose every key is $HFT_FIXED_KEY); BUILD is
 # sanitized in a sanitized build, else plain; PRELOAD is the library preloaded
 # into the tool (the allocation counter for heap, a failing pthread_create for
 # no-thread), or -; LAUNCH is the tool, behind its emulator when it is built for
 # another target.
 set -uo pipefail
-[ $# -ge 6 ] && [ "$5" = -- ] ||
-    { echo "usage: tool_test.sh CHECK EXPECTED_REPORT BUILD PRELOAD -- LAUNCH..."; exit 2; }
+if [ $# -lt 6 ] || [ "$5" != -- ]; then
+    echo "usage: tool_test.sh CHECK EXPECTED_REPORT BUILD PRELOAD -- LAUNCH..."
+    exit 2
+fi
 check=$1 expected=$2 build=$3 preload=$4
 shift 5
 launch=("$@")
@@ -72,8 +75,10 @@ expect_report() {
 expect_error() {
     expect_status "$1" 1 || return
     [ -s "$work/out" ] && { fail "$1" "printed $(wc -c <"$work/out") bytes on stdout"; return 1; }
-    [ "$(wc -l <"$work/err")" -eq 1 ] && grep -Eq "$2" "$work/err" ||
-        { fail "$1" "stderr is not one line matching '$2': $(head -c 300 "$work/err")"; return 1; }
+    if [ "$(wc -l <"$work/err")" -ne 1 ] || ! grep -Eq "$2" "$work/err"; then
+        fail "$1" "stderr is not one line matching '$2': $(head -c 300 "$work/err")"
+        return 1
+    fi
 }
 
 case $check in
@@ -108,10 +113,20 @@ small-stack)  # the run has a stack of its own: the main thread's limit does not
         done
     done
     ;;
-write-error)  # a report that cannot be written is a failure
-    for redirect in '>/dev/full' '>&-'; do
-        run "exec $redirect"
-        expect_error "stdout $redirect" '^hashFunctionTester: write error: '
+write-error)  # a report that cannot be written is a failure, even if only its last block
+    # A file-size limit, in KiB, that falls within the report's last 4 KiB.
+    limit=$((($(wc -c <"$expected") - 1) / 1024))
+    for setup in 'exec >/dev/full' 'exec >&-' \
+        "trap '' XFSZ; ulimit -f $limit; exec >$(printf %q "$work/cut")"; do
+        run "$setup"
+        expect_error "$setup" '^hashFunctionTester: write error: '
+    done
+    ;;
+bad-keys)  # keys the tables cannot hold: one line naming the key, exit 1
+    for row in "800:key 800 is outside 0..799" "-1:key -1 is outside 0..799" \
+        "0:key 0 was hit 4800 times, outside the count table 0..799"; do
+        run "export HFT_FIXED_KEY=${row%%:*}"
+        expect_error "every key ${row%%:*}" "^hashFunctionTester: ${row#*:}\$"
     done
     ;;
 no-thread)  # a run that cannot start says why in one line, and does not pass
