@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Static analysis of the project's sources (src/, tests/, bench/): cppcheck and
-# clang-tidy (.clang-tidy) must both find nothing, and every C++ file must keep
-# the house format (.clang-format). Takes the build folder holding
-# compile_commands.json. Prints one line per tool when clean.
+# clang-tidy (.clang-tidy) must both find nothing, every C++ file must keep the
+# house format (.clang-format), and shellcheck must find nothing in any shell
+# script. Takes the build folder holding compile_commands.json. Prints one line
+# per tool when clean.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)  # before leaving the caller's folder
 cd "$(dirname "$0")/.."
@@ -10,6 +11,9 @@ sources=(src/*.cpp tests/*.cpp bench/*.cpp)
 
 clang-format --dry-run --Werror src/*.[ch]pp tests/*.cpp tests/consumer/*.cpp bench/*.[ch]pp
 echo "clang-format: clean"
+
+shellcheck scripts/*.sh tests/*.sh .ci/run
+echo "shellcheck: clean"
 
 cppcheck --quiet --error-exitcode=1 --std=c++20 --language=c++ --inline-suppr \
     --enable=warning,performance,portability --suppress=missingIncludeSystem \
