@@ -116,8 +116,8 @@ cause() { head -n 1 "$log" | cut -c 1-200; }
     { echo "$who: apt-get update failed: $(cause)" >&2; exit 1; }
 if ! "${apt[@]}" -y "${install[@]:1}" >/dev/null 2>"$log"; then
     if grep -q 'remove is disabled' "$log"; then
-        # Only a simulation, to name what would have gone.
-        removed=$(apt-get -s "${install[@]:1}" 2>/dev/null |
+        # Only a simulation, allowed to remove, to name what would have gone.
+        removed=$(apt-get -s install --no-install-recommends "${missing[@]}" 2>/dev/null |
                   sed -n 's/^Remv \([^ ]*\).*/\1/p' | paste -sd ' ')
         echo "$who: installing ${missing[*]} would remove ${removed:-other packages}" \
             "(a conflict); nothing was changed" >&2

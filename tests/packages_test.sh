@@ -15,17 +15,18 @@ failures=0
 # runs its command as user 0; dpkg-query knows no package installed, so nothing
 # may be judged by a package's name. apt-get writes how it was called to fd 3,
 # shared with stderr, and fails at the step named by $APT_FAILS; "remove" is a
-# conflict: the install would remove gnuplot-x11, which --no-remove refuses.
+# conflict: the install would remove gnuplot-x11, which --no-remove refuses, even
+# in a simulation (-s).
 mkdir "$work/bin" "$work/sys" "$work/build"
 for tool in env grep sed paste head cut mktemp rm cat true; do ln -s "$(type -P $tool)" "$work/sys/"; done
 cat >"$work/bin/apt-get" <<'STAND_IN'
 #!/bin/sh
 echo "apt-get $* (user $(id -u), ${DEBIAN_FRONTEND:-interactive})" >&3
-case " $* " in *" -s "*) echo "Remv gnuplot-x11 [5.4.4]"; exit 0 ;; esac
-case " $* " in *" $APT_FAILS "*) echo "E: stand-in failure" >&2; exit 100 ;; esac
 case "$APT_FAILS $*" in
 "remove "*--no-remove*) echo "E: Packages need to be removed but remove is disabled." >&2; exit 100 ;;
 esac
+case " $* " in *" -s "*) echo "Remv gnuplot-x11 [5.4.4]"; exit 0 ;; esac
+case " $* " in *" $APT_FAILS "*) echo "E: stand-in failure" >&2; exit 100 ;; esac
 STAND_IN
 printf '#!/bin/sh\necho "no packages found matching $*" >&2; exit 1\n' >"$work/bin/dpkg-query"
 # shellcheck disable=SC2016 # expanded by the stand-in, not here
@@ -99,7 +100,7 @@ row "a conflict" plot "" "" 0 - remove 1 \
 "make plot: lacks gnuplot (drawing the plot); installing gnuplot-nox with apt-get
 apt-get -qq update $as_root
 apt-get -qq -y $install gnuplot-nox $as_root
-apt-get -s $install gnuplot-nox (user 0, interactive)
+apt-get -s install --no-install-recommends gnuplot-nox (user 0, interactive)
 make plot: installing gnuplot-nox would remove gnuplot-x11 (a conflict); nothing was changed"
 
 row "apt-get cannot install" test "" GoogleTest 0 - install 1 \
