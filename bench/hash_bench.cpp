@@ -31,9 +31,9 @@ BENCHMARK(BM_hashFunction);
 
 void BM_sweep(benchmark::State& state) {
     hits_per_key keyCount;
-    int32_t badValue = 0;
+    int32_t badKey = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(sweepKeys(keyCount, badValue));
+        benchmark::DoNotOptimize(sweepKeys(keyCount, badKey));
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * SWEEP_COMBINATIONS);

@@ -40,16 +40,16 @@ void printReport(const hits_per_key& keyCount, const keys_per_count& valueCount)
 int runTester() {
     hits_per_key keyCount;
     keys_per_count valueCount;
-    int32_t badValue = 0;
-    if (!sweepKeys(keyCount, badValue)) {
-        std::fprintf(stderr, "hashFunctionTester: key %d is outside 0..%d\n", badValue,
+    int32_t badKey = 0;
+    if (!sweepKeys(keyCount, badKey)) {
+        std::fprintf(stderr, "hashFunctionTester: key %d is outside 0..%d\n", badKey,
                      HASH_KEYS - 1);
         return 1;
     }
-    if (!countValues(keyCount, valueCount, badValue)) {
+    if (!countValues(keyCount, valueCount, badKey)) {
         std::fprintf(stderr,
                      "hashFunctionTester: key %d was hit %d times, outside the count table 0..%d\n",
-                     badValue, keyCount[static_cast<size_t>(badValue)], HASH_KEYS - 1);
+                     badKey, keyCount[static_cast<size_t>(badKey)], HASH_KEYS - 1);
         return 1;
     }
 
