@@ -90,20 +90,20 @@ done <<<"$needed"
 [ ${#missing[@]} -eq 0 ] && exit 0
 list=$(printf '%s, ' "${described[@]}")
 list=${list%, }
-install=(apt-get install --no-install-recommends --no-remove "${missing[@]}")
+install=(install --no-install-recommends --no-remove "${missing[@]}")
 
 if ! command -v apt-get >/dev/null; then
     echo "$who: lacks $list; on Debian, packages ${missing[*]} provide them" >&2
     exit 1
 elif [ -n "${NO_INSTALL:-}" ]; then
-    echo "$who: lacks $list; NO_INSTALL is set, so install them with: sudo ${install[*]}" >&2
+    echo "$who: lacks $list; NO_INSTALL is set, so install them with: sudo apt-get ${install[*]}" >&2
     exit 1
 elif [ "$(id -u)" -eq 0 ]; then
     as=()
 elif sudo -n true 2>/dev/null; then
     as=(sudo -n)
 else
-    echo "$who: lacks $list; install them with: sudo ${install[*]}" >&2
+    echo "$who: lacks $list; install them with: sudo apt-get ${install[*]}" >&2
     exit 1
 fi
 echo "$who: lacks $list; installing ${missing[*]} with apt-get" >&2
@@ -114,7 +114,7 @@ trap 'rm -f "$log"' EXIT
 cause() { head -n 1 "$log" | cut -c 1-200; }
 "${apt[@]}" update >/dev/null 2>"$log" ||
     { echo "$who: apt-get update failed: $(cause)" >&2; exit 1; }
-if ! "${apt[@]}" -y "${install[@]:1}" >/dev/null 2>"$log"; then
+if ! "${apt[@]}" -y "${install[@]}" >/dev/null 2>"$log"; then
     if grep -q 'remove is disabled' "$log"; then
         # Only a simulation, allowed to remove, to name what would have gone.
         removed=$(apt-get -s install --no-install-recommends "${missing[@]}" 2>/dev/null |
