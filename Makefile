@@ -7,14 +7,22 @@
 # otherwise the whole list (this Makefile alone, its path spaced).
 THIS := $(if $(wildcard $(lastword $(MAKEFILE_LIST))),$(lastword $(MAKEFILE_LIST)),$(strip $(MAKEFILE_LIST)))
 ROOT := $(shell dirname -- '$(subst ','\'',$(THIS))')
-BUILD ?= $(ROOT)/build
-CMAKE_ARGS ?=
+# BUILD and CMAKE_ARGS come from make's command line only: both are common names
+# in a shell, and a stray one in the environment must not choose what is built,
+# nor what `make clean` removes.
+ifneq ($(origin BUILD),command line)
+BUILD := $(ROOT)/build
+endif
+ifneq ($(origin CMAKE_ARGS),command line)
+CMAKE_ARGS :=
+endif
 MAKEFLAGS += --no-print-directory
 
 # One recipe at a time, so that one configure or one build uses the build folder
 # at a time, whatever the targets and -j; the CMake build within still runs jobs
-# in parallel. Under `make -jN` it shares make's job slots; otherwise it uses
-# every core.
+# in parallel. Under `make -jN` the Makefiles generator's build shares make's job
+# slots; Ninja's takes none of them and runs as many jobs as it chooses (the
+# cores + 2). Without -jN, either uses every core.
 .NOTPARALLEL:
 PARALLEL = $(if $(findstring jobserver,$(MAKEFLAGS)),,-j $(shell nproc))
 
@@ -84,6 +92,15 @@ plot: tool
 	@"$(BUILD)/hashFunctionTester" > "$(BUILD)/report.txt"
 	@"$(ROOT)/scripts/plot-distribution.sh" "$(BUILD)/distribution.png" < "$(BUILD)/report.txt"
 
+# Removes the build folder only if it is one of this tree's, as its CMakeCache.txt
+# says; anything else is refused with nothing removed. No folder, nothing to do.
 clean:
 	$(not_the_tree)
-	rm -rf "$(BUILD)"
+	@[ ! -e "$(BUILD)" ] || { \
+	  home=$$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$(BUILD)/CMakeCache.txt" 2>/dev/null); \
+	  [ -n "$$home" ] || { echo "make clean: $(BUILD) holds no CMake configuration, so it is no" \
+	    "build folder of this tree; nothing was removed" >&2; exit 1; }; \
+	  [ "$$(cd "$$home" 2>/dev/null && pwd -P)" = "$$(cd "$(ROOT)" && pwd -P)" ] || { \
+	    echo "make clean: $(BUILD) is a build folder of $$home, not of this tree; nothing was removed" >&2; \
+	    exit 1; }; \
+	  rm -rf "$(BUILD)"; }
