@@ -6,15 +6,17 @@
 # COMMAND is test, plot, bench or lint (the make targets) or ci (.ci/run); BUILD
 # is the build folder whose configuration looked for the libraries. A need is
 # met by whatever the build finds, from any package or none: a command on PATH,
-# a library the configuration in BUILD found, a file that is there. Says nothing
+# a library the configuration in BUILD found, a file that is there (under
+# PACKAGES_ROOT, if set, where a test stages the files). Says nothing
 # and exits 0 when nothing is missing. Otherwise, as root or where `sudo -n`
 # works, it says in one line what it installs and why, installs the packages
 # with apt-get, non-interactively, without recommended packages and never
 # removing one (a conflict stops it, with nothing changed), then runs
 # RECONFIGURE, so that the build finds what came. Where it may not install (not
 # root and no sudo, or NO_INSTALL set) it stops with one line giving the
-# command that would; without apt-get, with one line naming what is missing.
-# Every stop exits 1.
+# command that would, as its reader can paste it; without apt-get, with one line
+# naming what is missing. Every such stop exits 1; a fault of its own call or
+# its lists exits 2.
 set -uo pipefail
 command=${1:?usage: packages.sh test|plot|bench|lint|ci [BUILD [-- RECONFIGURE...]]}
 build=${2:-}
@@ -35,8 +37,8 @@ needs() {
         ;;
     plot) echo "command:gnuplot gnuplot-nox drawing the plot" ;;
     bench) echo "library:GoogleBenchmark libbenchmark-dev the benchmarks" ;;
-    lint)
-        needs test
+    lint)  # and the libraries of the tests and benchmarks it lints
+        echo "library:GoogleTest googletest the unit tests"
         needs bench
         echo "command:clang-format clang-format the format check"
         echo "command:cppcheck cppcheck static analysis"
@@ -71,11 +73,15 @@ needs() {
 found() {
     case $1 in
     command:*) command -v "${1#*:}" >/dev/null ;;
-    file:*) [ -e "${1#*:}" ] ;;
+    file:*) [ -e "${PACKAGES_ROOT:-}${1#*:}" ] ;;
     library:*)
         [ -f "$build/CMakeCache.txt" ] ||
             { echo "packages.sh: no configuration in '$build' to say what it found" >&2; exit 2; }
         ! grep -Eq "^HFT_LACKS:INTERNAL=(.*;)?${1#*:}(;|\$)" "$build/CMakeCache.txt"
+        ;;
+    *)
+        echo "packages.sh: unknown kind of need $1" >&2
+        exit 2
         ;;
     esac
 }
@@ -95,15 +101,25 @@ install=(install --no-install-recommends --no-remove "${missing[@]}")
 if ! command -v apt-get >/dev/null; then
     echo "$who: lacks $list; on Debian, packages ${missing[*]} provide them" >&2
     exit 1
-elif [ -n "${NO_INSTALL:-}" ]; then
-    echo "$who: lacks $list; NO_INSTALL is set, so install them with: sudo apt-get ${install[*]}" >&2
+fi
+# The install command as its reader can paste it: as root, apt-get itself; else
+# through sudo, or, where there is no sudo, apt-get run as root.
+if [ "$(id -u)" -eq 0 ]; then
+    paste="install them with: apt-get ${install[*]}"
+elif command -v sudo >/dev/null; then
+    paste="install them with: sudo apt-get ${install[*]}"
+else
+    paste="install them as root with: apt-get ${install[*]}"
+fi
+if [ -n "${NO_INSTALL:-}" ]; then
+    echo "$who: lacks $list; NO_INSTALL is set, so $paste" >&2
     exit 1
 elif [ "$(id -u)" -eq 0 ]; then
     as=()
 elif sudo -n true 2>/dev/null; then
     as=(sudo -n)
 else
-    echo "$who: lacks $list; install them with: sudo apt-get ${install[*]}" >&2
+    echo "$who: lacks $list; $paste" >&2
     exit 1
 fi
 echo "$who: lacks $list; installing ${missing[*]} with apt-get" >&2
