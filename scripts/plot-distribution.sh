@@ -15,7 +15,8 @@
 # - its figures cannot be: a key hit 800 times or more (past the count table), a
 #   count line that disagrees with the key lines, key lines that do not add up to
 #   the combinations stated, or no combinations at all;
-# - any step fails (no gnuplot, which make plot provides, or a full disk).
+# - stdin cannot be read, or any step fails (no gnuplot, which make plot
+#   provides, a gnuplot killed by a signal, or a full disk).
 # It draws in a temporary folder, by names of its own (no path of the caller's
 # becomes gnuplot syntax), and puts the whole picture in place under the output
 # name, which may be any name, in one rename. Its work is bounded.
@@ -40,9 +41,13 @@ staged=  # the picture's copy beside its destination, until it takes the destina
 trap 'rm -rf "$work"; [ -z "$staged" ] || rm -f "$staged"' EXIT
 
 # A whole report is about 52 kB; more than 1 MB is not one, and is not read on.
+# Read through a pipe, so that a stdin that cannot be read and a copy that
+# cannot be kept are told apart.
 limit=1000000
-head -c $((limit + 1)) >"$work/report.txt" 2>"$work/err" ||
-    fail "cannot keep the report in $work: $(first_line "$work/err")"
+head -c $((limit + 1)) 2>"$work/read.err" | cat 2>"$work/err" >"$work/report.txt"
+statuses=("${PIPESTATUS[@]}")
+[ "${statuses[1]}" -eq 0 ] || fail "cannot keep the report in $work: $(first_line "$work/err")"
+[ "${statuses[0]}" -eq 0 ] || fail "cannot read the report on stdin: $(first_line "$work/read.err")"
 [ "$(wc -c <"$work/report.txt")" -le $limit ] || fail "the report is larger than $limit bytes"
 [ "$(tr -d '\000' <"$work/report.txt" | wc -c)" -eq "$(wc -c <"$work/report.txt")" ] ||
     fail "the report is not text: it holds NUL bytes"
@@ -107,7 +112,7 @@ awk -v keys=800 '
             randomEmpty, randomHighest, randomChi > "figures.gp"
     }' report.txt >problem 2>&1 || fail "$(first_line problem)"
 
-if ! gnuplot >gnuplot.out 2>gnuplot.err <<'GP'
+cat >plot.gp <<'GP'
 load "figures.gp"
 set terminal pngcairo size 1200,800 font "sans,10"; set output "distribution.png"
 set multiplot layout 2,1 title headline font "sans,11"
@@ -128,7 +133,11 @@ plot "values.dat" using 1:2 with boxes lc rgb "#3b6ea8" title "this key function
          title "a uniformly random key function (expected)"
 unset multiplot
 GP
-then
+# The braces keep bash's own notice of a gnuplot ended by a signal off stderr.
+{ gnuplot plot.gp >gnuplot.out 2>gnuplot.err; status=$?; } 2>/dev/null
+if [ "$status" -gt 128 ]; then
+    fail "gnuplot was killed by signal $(kill -l $((status - 128)))"
+elif [ "$status" -ne 0 ]; then
     fail "gnuplot could not draw: $(first_line gnuplot.err)"
 fi
 whole=89504e470d0a1a0a0000000049454e44ae426082  # a PNG's signature, and its closing IEND chunk

@@ -8,12 +8,19 @@ plot=$1 report=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
-as=()  # how the script is run: as this user, or as another one
+as=()        # how the script is run: as this user, or as another one
+path=$PATH   # the script's PATH
+input=       # if set, the script's stdin instead of the edited report
+pics=$work/pics
+mkdir "$pics"
+echo earlier >"$pics/a.png"  # an earlier picture, writable: the common case
 
-# state PATH: what is at PATH: nothing, a folder, or a file's checksum.
+# state PATH: what is at PATH (nothing, a folder, or a file's checksum), and
+# what else is beside it.
 state() {
     if [ -d "$1" ]; then echo folder; elif [ -p "$1" ]; then echo fifo
     elif [ -e "$1" ]; then cksum <"$1"; else echo none; fi
+    ls -A "$(dirname "$1")" 2>/dev/null
 }
 
 # refused WHAT OUTPUT STDERR_PATTERN: the report, edited by the shell commands on
@@ -21,7 +28,11 @@ state() {
 refused() {
     local what=$1 output=$2 pattern=$3 before status
     before=$(state "$output")
-    REPORT=$report bash -c "$(cat)" <"$report" | "${as[@]}" timeout 10 bash "$plot" "$output" >"$work/out" 2>"$work/err"
+    if [ -n "$input" ]; then
+        "${as[@]}" env PATH="$path" timeout 10 bash "$plot" "$output" <"$input"
+    else
+        REPORT=$report bash -c "$(cat)" <"$report" | "${as[@]}" env PATH="$path" timeout 10 bash "$plot" "$output"
+    fi >"$work/out" 2>"$work/err"
     status=$?
     if [ "$status" -ne 1 ] || [ -s "$work/out" ] || [ "$(state "$output")" != "$before" ] ||
         [ "$(wc -l <"$work/err")" -ne 1 ] || ! grep -Eq "^plot-distribution.sh: $pattern\$" "$work/err"; then
@@ -30,42 +41,56 @@ refused() {
     fi
 }
 
-# Drawn, under a name that starts with "-". The figures, worked by hand: the
-# counts' squares sum to 57080, so chi-square = 57080 / 6 - 4800 = 4713; a random
-# key function leaves 800 x (799/800)^4800 = 2 keys empty and scores
-# 800 x (1 - 1/800) = 799.
-drawn='leave about 2 of the 800 keys empty, reach a highest count of about 15 and score a chi-square of about 799; this one leaves 88 empty, reaches 38 and scores 4713,'
-(cd "$work" && timeout 60 bash "$plot" -distribution.png) <"$report" >"$work/out" 2>"$work/err"
+# Drawn, under a name that starts with "-", with the mode the umask leaves. The
+# figures, worked by hand: the counts' squares sum to 57080, so chi-square =
+# 57080 / 6 - 4800 = 4713, 5.9 times a random key function's 800 x (1 - 1/800)
+# = 799, which leaves 800 x (799/800)^4800 = 2 keys empty.
+drawn="A uniformly random key function would leave about 2 of the 800 keys empty, reach a highest count\
+ of about 15 and score a chi-square of about 799; this one leaves 88 empty, reaches 38 and scores 4713,\
+ 5.9 times the random figure.
+-distribution.png"
+(cd "$work" && umask 027 && timeout 60 bash "$plot" -distribution.png) <"$report" >"$work/out" 2>"$work/err"
 status=$?
-if [ "$status" -ne 0 ] || ! grep -qF -- "$drawn" "$work/out" ||
+if [ "$status" -ne 0 ] || [ "$(cat "$work/out")" != "$drawn" ] ||
+    [ "$(stat -c %a "$work/-distribution.png")" != 640 ] ||
     [ "$(head -c 8 "$work/-distribution.png" | od -An -tx1 | tr -d ' \n')" != 89504e470d0a1a0a ]; then
     echo "FAIL [drawn]: exit $status, stdout: $(head -c 400 "$work/out"), stderr: $(head -c 300 "$work/err")"
     failures=$((failures + 1))
 fi
 
-refused "cut short" "$work/a.png" 'the report ends at line 300, before its last line 1608' <<<'head -300'
-refused "cut mid-line" "$work/a.png" 'line 688 is not the line of key 681' <<<'head -c 22000'
-refused "pasted twice" "$work/a.png" 'line 1609 is past the end of a report' <<<"cat - \"\$REPORT\""
-refused "one count changed" "$work/a.png" 'line 811 gives 187 keys with value 2, the key lines 186' \
+refused "one line short" "$pics/a.png" 'the report ends at line 1607, before its last line 1608' <<<'head -n -1'
+refused "cut mid-line" "$pics/a.png" 'line 688 is not the line of key 681' <<<'head -c 22000'
+refused "pasted twice" "$pics/a.png" 'line 1609 is past the end of a report' <<<"cat - \"\$REPORT\""
+refused "one count changed" "$pics/a.png" 'line 811 gives 187 keys with value 2, the key lines 186' \
     <<<"sed 's/^Key: 3 has registered 2 times\$/Key: 3 has registered 4 times/'"
-refused "impossible but consistent figures" "$work/a.png" \
-    'line 7 gives key 0 1000000000000 hits, outside the count table 0..799' <<<"sed \
-    -e 's/^Key: 0 has registered 8 times\$/Key: 0 has registered 1000000000000 times/' \
-    -e 's/\[ 4800 \]/[ 1000000004792 ]/' -e 's/^There were 67 keys with value 8\$/There were 66 keys with value 8/'"
-refused "combinations not the key lines' sum" "$work/a.png" \
+refused "a key at 800 hits, consistent figures" "$pics/a.png" \
+    'line 7 gives key 0 800 hits, outside the count table 0..799' <<<"sed \
+    -e 's/^Key: 0 has registered 8 times\$/Key: 0 has registered 800 times/' \
+    -e 's/\[ 4800 \]/[ 5592 ]/' -e 's/^There were 67 keys with value 8\$/There were 66 keys with value 8/'"
+refused "combinations not the key lines' sum" "$pics/a.png" \
     'the key lines count 4800 combinations, the summary 4801' <<<"sed 's/\[ 4800 \]/[ 4801 ]/'"
-refused "no combinations" "$work/a.png" 'the report counts no combinations' <<<"sed -E \
+refused "no combinations" "$pics/a.png" 'the report counts no combinations' <<<"sed -E \
     -e 's/^(Key: [0-9]+ has registered )[0-9]+ times\$/\10 times/' -e 's/\[ 4800 \]/[ 0 ]/' \
     -e 's/^There were [0-9]+ keys with value /There were 0 keys with value /' \
     -e 's/^There were 0 keys with value 0\$/There were 800 keys with value 0/'"
-refused "not text" "$work/a.png" 'the report is not text: it holds NUL bytes' <<<"sed '5s/\$/\\x0/'"
-refused "over 1 MB" "$work/a.png" 'the report is larger than 1000000 bytes' <<<'cat; yes | head -c 1000000'
+refused "not text" "$pics/a.png" 'the report is not text: it holds NUL bytes' <<<"sed '5s/\$/\\x0/'"
+refused "over 1 MB" "$pics/a.png" 'the report is larger than 1000000 bytes' <<<'cat; yes | head -c 1000000'
 refused "missing output folder" "$work/none/a.png" "the output folder $work/none does not exist" <<<'cat'
-mkfifo "$work/fifo"
-refused "output path not a regular file" "$work/fifo" "the output path $work/fifo is not a regular file" \
+mkfifo "$pics/fifo"
+refused "output path not a regular file" "$pics/fifo" "the output path $pics/fifo is not a regular file" \
     <<<'cat'
-mkdir "$work/folder"
-refused "output path is a folder" "$work/folder" "the output path $work/folder is a folder" <<<'cat'
+mkdir "$pics/folder"
+refused "output path is a folder" "$pics/folder" "the output path $pics/folder is a folder" <<<'cat'
+input=$pics/folder
+refused "stdin a folder" "$pics/a.png" \
+    "cannot read the report on stdin: head: error reading 'standard input': Is a directory" <<<''
+input=
+# Fails after the picture was staged beside it: the name is too long to rename to.
+refused "no staged copy left" "$pics/$(printf '%0300d' 0)" 'cannot name the picture .*' <<<'cat'
+mkdir "$work/stub" && printf '#!/bin/sh\nkill -SEGV $$\n' >"$work/stub/gnuplot" && chmod +x "$work/stub/gnuplot"
+path=$work/stub:$PATH
+refused "gnuplot killed" "$pics/a.png" 'gnuplot was killed by signal SEGV' <<<'cat'
+path=$PATH
 
 # A file it may not write, as a user who may not: root may write any file.
 shared=$work/shared
