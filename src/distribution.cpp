@@ -8,6 +8,7 @@
 static_assert(std::size(commonWidth) == SWEEP_WIDTHS);
 static_assert(std::size(commonHeight) == SWEEP_HEIGHTS);
 static_assert(std::size(imagesName) >= SWEEP_IMAGES);
+static_assert(SWEEP_FIELD_NAMES[SWEEP_FIELDS - 1] != nullptr);  // a name for every field
 
 // The parameters mirror the record's fields in their order, as the sweep's counters.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
@@ -24,17 +25,11 @@ void fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t wi
     d.flag = static_cast<uint8_t>(flag);
 }
 
-bool tallyKey(hits_per_key& keyCount, uint32_t key) {
-    if (key >= static_cast<uint32_t>(HASH_KEYS)) return false;
-    ++keyCount[key];
-    return true;
-}
-
-bool sweepKeys(hits_per_key& keyCount, int32_t& badKey) {
-    keyCount.fill(0);
+bool keyCombinations(combination_keys& keyOf, int32_t& badKey) {
     // One record reused for every combination; cleared once so that its payload
     // is defined when it is copied into each call.
     image_descriptor d{};
+    std::size_t combination = 0;
     for (int32_t image = 0; image < SWEEP_IMAGES; ++image)
         for (int8_t param = 0; param < SWEEP_PARAMS; ++param)
             for (int32_t width = 0; width < SWEEP_WIDTHS; ++width)
@@ -42,11 +37,24 @@ bool sweepKeys(hits_per_key& keyCount, int32_t& badKey) {
                     for (int8_t flag = 0; flag < SWEEP_FLAGS; ++flag) {
                         fillDescriptor(d, image, param, width, height, flag);
                         const int32_t key = hashFunction(d);
-                        if (!tallyKey(keyCount, static_cast<uint32_t>(key))) {
+                        if (key < 0 || key >= HASH_KEYS) {
                             badKey = key;
                             return false;
                         }
+                        keyOf[combination++] = key;
                     }
+    return true;
+}
+
+void countHits(const combination_keys& keyOf, hits_per_key& keyCount) {
+    keyCount.fill(0);
+    for (const int32_t key : keyOf) ++keyCount[static_cast<std::size_t>(key)];
+}
+
+bool sweepKeys(hits_per_key& keyCount, int32_t& badKey) {
+    combination_keys keyOf;
+    if (!keyCombinations(keyOf, badKey)) return false;
+    countHits(keyOf, keyCount);
     return true;
 }
 

@@ -1,10 +1,11 @@
-// The sweep over every catalogue combination and the two tallies the report
-// prints: hits per key, and how many keys share each hit count.
+// The sweep over every catalogue combination, the key of each, and the two
+// tallies the report prints: hits per key, and how many keys share each hit count.
 #pragma once
 
 #include "cache_key.hpp"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 // Sweep bounds: the catalogue names, the param values, one selector per entry of
@@ -17,6 +18,34 @@ inline constexpr int32_t SWEEP_FLAGS = 2;
 inline constexpr int32_t SWEEP_COMBINATIONS =
     SWEEP_IMAGES * SWEEP_PARAMS * SWEEP_WIDTHS * SWEEP_HEIGHTS * SWEEP_FLAGS;
 static_assert(SWEEP_COMBINATIONS == 4800);
+
+// The swept fields, in the sweep's order: name slowest, flag fastest. A
+// combination's index is its place in the sweep, so field f's value is
+// (index / the product of the value counts after f) % its own value count.
+enum sweep_field : int32_t { FIELD_NAME, FIELD_PARAM, FIELD_WIDTH, FIELD_HEIGHT, FIELD_FLAG };
+inline constexpr int32_t SWEEP_FIELDS = 5;
+inline constexpr std::array<int32_t, SWEEP_FIELDS> SWEEP_VALUES = {
+    SWEEP_IMAGES, SWEEP_PARAMS, SWEEP_WIDTHS, SWEEP_HEIGHTS, SWEEP_FLAGS};
+// The record's names of the fields.
+inline constexpr std::array<const char*, SWEEP_FIELDS> SWEEP_FIELD_NAMES = {"name", "param", "width",
+                                                                          "height", "flag"};
+
+// How far apart in the sweep two combinations lie that differ by 1 in field f.
+constexpr int32_t fieldStride(int32_t field) {
+    int32_t stride = 1;
+    for (int32_t later = field + 1; later < SWEEP_FIELDS; ++later)
+        stride *= SWEEP_VALUES[static_cast<std::size_t>(later)];
+    return stride;
+}
+static_assert(fieldStride(FIELD_NAME) * SWEEP_IMAGES == SWEEP_COMBINATIONS);
+
+// The value of field f in the combination at index.
+constexpr int32_t fieldValue(int32_t combination, int32_t field) {
+    return combination / fieldStride(field) % SWEEP_VALUES[static_cast<std::size_t>(field)];
+}
+
+// The key of every combination, by its index in the sweep.
+using combination_keys = std::array<int32_t, SWEEP_COMBINATIONS>;
 
 // The two tallies: hits on each key 0 .. HASH_KEYS - 1, and the number of keys
 // hit exactly v times, for each count v in 0 .. HASH_KEYS - 1.
@@ -31,9 +60,13 @@ using keys_per_count = std::array<int32_t, HASH_KEYS>;
 void fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t width, int32_t height,
                     int8_t flag);
 
-// Adds one hit to keyCount[key]. A key outside the table is refused (false) and
-// nothing is written.
-bool tallyKey(hits_per_key& keyCount, uint32_t key);
+// The sweep: keys every combination once, in sweep order, with one by-value
+// call each. Returns false and the key in badKey if it stops at a key outside
+// 0 .. HASH_KEYS - 1; every key it stores lies within.
+bool keyCombinations(combination_keys& keyOf, int32_t& badKey);
+
+// The hits per key of the keys the sweep stored.
+void countHits(const combination_keys& keyOf, hits_per_key& keyCount);
 
 // Keys every combination and counts the hits per key, from zero. Returns false
 // and the key in badKey if it stops at a key outside the table.

@@ -1,0 +1,143 @@
+#include "diagnosis.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+namespace {
+
+constexpr double KEYS = HASH_KEYS;
+// The most values any field takes in the sweep: the crowd tallies' width.
+constexpr int32_t MOST_VALUES = *std::max_element(SWEEP_VALUES.begin(), SWEEP_VALUES.end());
+
+std::size_t at(int32_t index) { return static_cast<std::size_t>(index); }
+
+// P(X = k) for X ~ Binomial(n, 1 / HASH_KEYS), through logarithms, which do not
+// underflow where the probability itself still fits a double.
+double binomialProbability(int32_t n, int32_t k) {
+    return std::exp(std::lgamma(n + 1.0) - std::lgamma(k + 1.0) - std::lgamma(n - k + 1.0) -
+                    k * std::log(KEYS) + (n - k) * std::log1p(-1.0 / KEYS));
+}
+
+}  // namespace
+
+field_table shareByField(const combination_keys& keyOf) {
+    field_table fields{};
+    for (int32_t field = 0; field < SWEEP_FIELDS; ++field) {
+        field_sharing& sharing = fields[at(field)];
+        const int32_t stride = fieldStride(field);
+        const int32_t values = SWEEP_VALUES[at(field)];
+        // crowd[g][v]: the shared pairs whose other field g holds value v.
+        std::array<std::array<int32_t, MOST_VALUES>, SWEEP_FIELDS> crowd{};
+        for (int32_t first = 0; first < SWEEP_COMBINATIONS; ++first) {
+            for (int32_t value = fieldValue(first, field) + 1; value < values; ++value) {
+                const int32_t second = first + (value - fieldValue(first, field)) * stride;
+                ++sharing.pairs;
+                if (keyOf[at(first)] != keyOf[at(second)]) continue;
+                ++sharing.sharedPairs;
+                for (int32_t other = 0; other < SWEEP_FIELDS; ++other)
+                    if (other != field) ++crowd[at(other)][at(fieldValue(first, other))];
+            }
+        }
+        sharing.randomPairs = sharing.pairs / KEYS;
+        sharing.ratio = sharing.sharedPairs / sharing.randomPairs;
+        sharing.neverRead = sharing.sharedPairs == sharing.pairs;
+        // Beyond chance: more than three standard deviations of a Poisson count
+        // with the random mean above that mean.
+        sharing.cause = sharing.neverRead ||
+                        (sharing.ratio >= 2 && sharing.sharedPairs > sharing.randomPairs +
+                                                                         3 * std::sqrt(sharing.randomPairs));
+        sharing.crowdField = -1;
+        int32_t crowdShare = 0;  // the crowd's pairs times its field's value count
+        for (int32_t other = 0; other < SWEEP_FIELDS; ++other) {
+            const int32_t otherValues = SWEEP_VALUES[at(other)];
+            for (int32_t value = 0; other != field && value < otherValues; ++value) {
+                const int32_t pairs = crowd[at(other)][at(value)];
+                if (2 * pairs > sharing.sharedPairs && pairs * otherValues >= 3 * sharing.sharedPairs &&
+                    pairs * otherValues > crowdShare) {
+                    crowdShare = pairs * otherValues;
+                    sharing.crowdField = other;
+                    sharing.crowdValue = value;
+                    sharing.crowdPairs = pairs;
+                }
+            }
+        }
+    }
+    return fields;
+}
+
+key_spread measureSpread(const hits_per_key& keyCount) {
+    key_spread spread{0, 0, 0};
+    int64_t hits = 0;
+    int64_t squares = 0;
+    for (const int32_t count : keyCount) {
+        spread.emptyKeys += count == 0 ? 1 : 0;
+        spread.busiest = std::max(spread.busiest, count);
+        hits += count;
+        squares += int64_t{count} * count;
+    }
+    // The sum over keys of (count - mean)^2 / mean, with mean = hits / HASH_KEYS.
+    const double mean = static_cast<double>(hits) / KEYS;
+    spread.chiSquare = static_cast<double>(squares) / mean - static_cast<double>(hits);
+    return spread;
+}
+
+random_baseline randomBaseline(int32_t inputs, int32_t repeats, int32_t busiest) {
+    random_baseline baseline{};
+    baseline.inputs = inputs;
+    baseline.repeats = repeats;
+    const double n = inputs;
+
+    // Empty keys: mean m(1 - 1/m)^n; variance mean + m(m - 1)(1 - 2/m)^n - mean^2,
+    // which is exactly 0 for one input (m - 1 keys always stay empty), where the
+    // formula would leave only rounding.
+    baseline.emptyMean = KEYS * std::exp(n * std::log1p(-1.0 / KEYS));
+    const double emptyVariance = baseline.emptyMean +
+                                 KEYS * (KEYS - 1) * std::exp(n * std::log1p(-2.0 / KEYS)) -
+                                 baseline.emptyMean * baseline.emptyMean;
+    baseline.emptySd = inputs == 1 ? 0.0 : std::sqrt(std::max(0.0, emptyVariance));
+
+    // Chi-square: each count is repeats times a multinomial one, so mean r(m - 1)
+    // and variance 2 r^2 (m - 1)(1 - 1/n).
+    baseline.chiMean = repeats * (KEYS - 1);
+    baseline.chiSd = repeats * std::sqrt(2 * (KEYS - 1) * (1 - 1 / n));
+
+    // tail[k] = P(X >= k) for X ~ Binomial(n, 1/m), the inputs on one key, summed
+    // from the top so that the smallest terms are not lost. The busiest key holds
+    // at most k inputs with probability about (1 - tail[k + 1])^m.
+    std::array<double, SWEEP_COMBINATIONS + 2> tail{};
+    for (int32_t k = inputs; k >= 0; --k)
+        tail[at(k)] = tail[at(k + 1)] + binomialProbability(inputs, k);
+    // log P(every key holds fewer than k inputs); a tail rounded past 1 counts as 1.
+    const auto logAllBelow = [&tail](int32_t k) {
+        return KEYS * std::log1p(-std::min(1.0, tail[at(k)]));
+    };
+    int32_t median = 0;
+    while (logAllBelow(median + 1) < std::log(0.5)) ++median;
+    baseline.busiestMedian = median * repeats;
+
+    // Some key must hold ceil(n/m) inputs, so P = 1 up to there; past it, the
+    // tiny tail goes through log1p and expm1 rather than 1 minus a number near 1.
+    const int32_t needed = (busiest + repeats - 1) / repeats;
+    const int32_t surely = (inputs + HASH_KEYS - 1) / HASH_KEYS;
+    if (needed <= surely)
+        baseline.busiestAtLeast = 1.0;
+    else if (needed > inputs)
+        baseline.busiestAtLeast = 0.0;
+    else
+        baseline.busiestAtLeast = -std::expm1(logAllBelow(needed));
+    return baseline;
+}
+
+random_baseline blindBaseline(const field_table& fields, int32_t busiest) {
+    int32_t repeats = 1;
+    for (int32_t field = 0; field < SWEEP_FIELDS; ++field)
+        if (fields[at(field)].neverRead) repeats *= SWEEP_VALUES[at(field)];
+    return randomBaseline(SWEEP_COMBINATIONS / repeats, repeats, busiest);
+}
+
+double expectedKeysWith(const random_baseline& baseline, int32_t hits) {
+    if (hits < 0 || hits % baseline.repeats != 0 || hits / baseline.repeats > baseline.inputs)
+        return 0.0;
+    return KEYS * binomialProbability(baseline.inputs, hits / baseline.repeats);
+}

@@ -1,0 +1,14 @@
+// What each program of the tester shares around its run: the run goes on a
+// thread with a stack of its own, and ends as a success only if all it wrote
+// reached standard output.
+#pragma once
+
+// Runs run() on a thread whose stack is sized by the program, whatever the main
+// thread's limit (ulimit -s), and returns its status. If no thread can be made,
+// returns 1 after one line on stderr, "PROGRAM: cannot start the run: CAUSE".
+int runOnItsOwnStack(int (*run)(), const char* program);
+
+// 0 if everything written to stdout reached it; else 1, after one line on
+// stderr, "PROGRAM: write error: CAUSE". errno must be 0 before the writes it
+// judges, so that the cause is theirs.
+int finishOutput(const char* program);
