@@ -48,7 +48,7 @@ provide = @"$(ROOT)/scripts/packages.sh" $(1) "$(BUILD)" -- $(CONFIGURE)
 built = @why=$$(sed -n 's/^HFT_$(1):INTERNAL=//p' "$(BUILD)/CMakeCache.txt"); \
 	[ "$$why" = built ] || { echo "$@: $${why:-$(BUILD) does not say whether it built them}" >&2; exit 1; }
 
-.PHONY: all configure build tool run test bench lint plot clean
+.PHONY: all configure build tool run diagnose test bench lint plot clean
 
 all: build
 
@@ -66,6 +66,11 @@ tool: configure
 
 run: tool
 	@"$(BUILD)/hashFunctionTester"
+
+# Why the key function spreads as it does: needs what make run needs.
+diagnose: configure
+	$(call cmake_build,hashFunctionDiagnosis)
+	@"$(BUILD)/hashFunctionDiagnosis"
 
 test: configure
 	$(call provide,test)
@@ -87,10 +92,13 @@ lint: configure
 	$(call built,BENCHMARKS)
 	@"$(ROOT)/scripts/lint.sh" "$(BUILD)"
 
-plot: tool
+plot: configure
 	$(call provide,plot)
+	$(call cmake_build,hashFunctionTester hashFunctionDiagnosis)
 	@"$(BUILD)/hashFunctionTester" > "$(BUILD)/report.txt"
-	@"$(ROOT)/scripts/plot-distribution.sh" "$(BUILD)/distribution.png" < "$(BUILD)/report.txt"
+	@"$(BUILD)/hashFunctionDiagnosis" > "$(BUILD)/diagnosis.txt"
+	@"$(ROOT)/scripts/plot-distribution.sh" "$(BUILD)/distribution.png" "$(BUILD)/diagnosis.txt" \
+		< "$(BUILD)/report.txt"
 
 # Removes the build folder only if it is one of this tree's, as its CMakeCache.txt
 # says; anything else is refused with nothing removed. No folder, nothing to do.
