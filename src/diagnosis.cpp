@@ -44,16 +44,18 @@ field_table shareByField(const combination_keys& keyOf) {
         sharing.neverRead = sharing.sharedPairs == sharing.pairs;
         // Beyond chance: more than three standard deviations of a Poisson count
         // with the random mean above that mean.
-        sharing.cause = sharing.neverRead ||
-                        (sharing.ratio >= 2 && sharing.sharedPairs > sharing.randomPairs +
-                                                                         3 * std::sqrt(sharing.randomPairs));
+        sharing.cause =
+            sharing.neverRead ||
+            (sharing.ratio >= 2 &&
+             sharing.sharedPairs > sharing.randomPairs + 3 * std::sqrt(sharing.randomPairs));
         sharing.crowdField = -1;
         int32_t crowdShare = 0;  // the crowd's pairs times its field's value count
         for (int32_t other = 0; other < SWEEP_FIELDS; ++other) {
             const int32_t otherValues = SWEEP_VALUES[at(other)];
             for (int32_t value = 0; other != field && value < otherValues; ++value) {
                 const int32_t pairs = crowd[at(other)][at(value)];
-                if (2 * pairs > sharing.sharedPairs && pairs * otherValues >= 3 * sharing.sharedPairs &&
+                if (2 * pairs > sharing.sharedPairs &&
+                    pairs * otherValues >= 3 * sharing.sharedPairs &&
                     pairs * otherValues > crowdShare) {
                     crowdShare = pairs * otherValues;
                     sharing.crowdField = other;
@@ -82,6 +84,8 @@ key_spread measureSpread(const hits_per_key& keyCount) {
     return spread;
 }
 
+// Named at every call as the baseline reads: inputs x repeats, then this key's busiest.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
 random_baseline randomBaseline(int32_t inputs, int32_t repeats, int32_t busiest) {
     random_baseline baseline{};
     baseline.inputs = inputs;

@@ -27,8 +27,8 @@ inline constexpr int32_t SWEEP_FIELDS = 5;
 inline constexpr std::array<int32_t, SWEEP_FIELDS> SWEEP_VALUES = {
     SWEEP_IMAGES, SWEEP_PARAMS, SWEEP_WIDTHS, SWEEP_HEIGHTS, SWEEP_FLAGS};
 // The record's names of the fields.
-inline constexpr std::array<const char*, SWEEP_FIELDS> SWEEP_FIELD_NAMES = {"name", "param", "width",
-                                                                          "height", "flag"};
+inline constexpr std::array<const char*, SWEEP_FIELDS> SWEEP_FIELD_NAMES = {
+    "name", "param", "width", "height", "flag"};
 
 // How far apart in the sweep two combinations lie that differ by 1 in field f.
 constexpr int32_t fieldStride(int32_t field) {

@@ -29,13 +29,14 @@ ratio_text timesRandom(double ratio) {
 }
 
 void printFields(const field_table& fields) {
-    std::printf("Fields: the pairs of descriptors that differ only in one field, and those on one key\n");
+    std::printf(
+        "Fields: the pairs of descriptors that differ only in one field, and those on one key\n");
     std::printf("field   values  pairs  on one key  random  ratio\n");
     for (int32_t field = 0; field < SWEEP_FIELDS; ++field) {
         const field_sharing& sharing = fields[at(field)];
         std::printf("%-6s  %6d  %5d  %10d  %6.1f  %5s", SWEEP_FIELD_NAMES[at(field)],
-                    SWEEP_VALUES[at(field)], sharing.pairs, sharing.sharedPairs, sharing.randomPairs,
-                    timesRandom(sharing.ratio).text);
+                    SWEEP_VALUES[at(field)], sharing.pairs, sharing.sharedPairs,
+                    sharing.randomPairs, timesRandom(sharing.ratio).text);
         const char* separator = "  ";
         if (sharing.neverRead) {
             std::printf("%snever read over the sweep", separator);
@@ -66,7 +67,8 @@ void printMeanAndSd(const char* figure, double value, double mean, double sd) {
         std::snprintf(comparison.text, sizeof comparison.text, "this key: %.1f sd %s",
                       std::fabs(value - mean) / sd, value >= mean ? "above" : "below");
     else
-        std::snprintf(comparison.text, sizeof comparison.text, "this key: no sd figure, it cannot vary");
+        std::snprintf(comparison.text, sizeof comparison.text,
+                      "this key: no sd figure, it cannot vary");
     printFigure(figure, baseline, comparison.text);
 }
 
@@ -74,9 +76,10 @@ void printBaseline(const random_baseline& baseline, const key_spread& spread) {
     if (baseline.repeats == 1)
         std::printf("A uniformly random key function, over the %d inputs:\n", baseline.inputs);
     else
-        std::printf("A random key function as blind as this one, over its %d distinct input%s,"
-                    " each counted %d times:\n",
-                    baseline.inputs, baseline.inputs == 1 ? "" : "s", baseline.repeats);
+        std::printf(
+            "A random key function as blind as this one, over its %d distinct input%s,"
+            " each counted %d times:\n",
+            baseline.inputs, baseline.inputs == 1 ? "" : "s", baseline.repeats);
     printMeanAndSd("empty keys", spread.emptyKeys, baseline.emptyMean, baseline.emptySd);
     figure_text median{};
     std::snprintf(median.text, sizeof median.text, "median %d", baseline.busiestMedian);
@@ -107,8 +110,9 @@ void printCauses(const field_table& fields) {
     for (int32_t field = 0; field < SWEEP_FIELDS; ++field) order[at(field)] = field;
     // Ties in the record's order. (std::sort, unlike std::stable_sort, takes no heap.)
     std::sort(order.begin(), order.end(), [&fields](int32_t a, int32_t b) {
-        return fields[at(a)].ratio != fields[at(b)].ratio ? fields[at(a)].ratio > fields[at(b)].ratio
-                                                          : a < b;
+        return fields[at(a)].ratio != fields[at(b)].ratio
+                   ? fields[at(a)].ratio > fields[at(b)].ratio
+                   : a < b;
     });
     const char* separator = "Causes, worst first: never reads ";
     bool named = false;
@@ -123,16 +127,18 @@ void printCauses(const field_table& fields) {
         const field_sharing& sharing = fields[at(field)];
         if (!sharing.cause || sharing.neverRead) continue;
         if (firstShared)
-            std::printf("%s%s shares keys %s as often as random", named ? "; " : "Causes, worst first: ",
-                        SWEEP_FIELD_NAMES[at(field)], timesRandom(sharing.ratio).text);
+            std::printf("%s%s shares keys %s as often as random",
+                        named ? "; " : "Causes, worst first: ", SWEEP_FIELD_NAMES[at(field)],
+                        timesRandom(sharing.ratio).text);
         else
             std::printf(", %s %s", SWEEP_FIELD_NAMES[at(field)], timesRandom(sharing.ratio).text);
         firstShared = false;
         named = true;
     }
     if (!named)
-        std::printf("Causes: none found; the key reads every field, and none shares keys markedly"
-                    " more often than random");
+        std::printf(
+            "Causes: none found; the key reads every field, and none shares keys markedly"
+            " more often than random");
     std::printf("\n");
 }
 
@@ -154,9 +160,10 @@ int runDiagnosis() {
     std::printf("hashFunction over the sweep: %d descriptors, %d keys\n\n", SWEEP_COMBINATIONS,
                 HASH_KEYS);
     printFields(fields);
-    std::printf("\nThis key: %d empty keys, the busiest holds %d hits, chi-square %.1f with %d"
-                " degrees of freedom\n\n",
-                spread.emptyKeys, spread.busiest, spread.chiSquare, HASH_KEYS - 1);
+    std::printf(
+        "\nThis key: %d empty keys, the busiest holds %d hits, chi-square %.1f with %d"
+        " degrees of freedom\n\n",
+        spread.emptyKeys, spread.busiest, spread.chiSquare, HASH_KEYS - 1);
     printBaseline(random, spread);
     // With no field unread, the blind baseline is the first one.
     if (blind.repeats > 1) {

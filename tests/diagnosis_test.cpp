@@ -24,11 +24,11 @@ TEST(Diagnosis, FieldsOfTheSweep) {
         bool neverRead;
     };
     const Row rows[SWEEP_FIELDS] = {
-        {16800, 110, FIELD_WIDTH, 0, 100, false},    // name
-        {21600, 94, -1, 0, 0, false},                // param: 47 of 94 at flag 0 is only fair
-        {12000, 676, FIELD_HEIGHT, 0, 600, false},   // width
-        {9600, 1600, FIELD_WIDTH, 0, 1600, false},   // height: h * w is 0 whenever w is
-        {2400, 2400, -1, 0, 0, true},                // flag: never read
+        {16800, 110, FIELD_WIDTH, 0, 100, false},   // name
+        {21600, 94, -1, 0, 0, false},               // param: 47 of 94 at flag 0 is only fair
+        {12000, 676, FIELD_HEIGHT, 0, 600, false},  // width
+        {9600, 1600, FIELD_WIDTH, 0, 1600, false},  // height: h * w is 0 whenever w is
+        {2400, 2400, -1, 0, 0, true},               // flag: never read
     };
     const field_table fields = shareByField(keyOf);
     for (int32_t field = 0; field < SWEEP_FIELDS; ++field) {
@@ -69,16 +69,16 @@ TEST(Diagnosis, RandomBaselines) {
         double atLeast;
     };
     const Row rows[] = {
-        {4800, 1, 38, 1.97557, 1.39338, 799, 39.9708, 15, 1.49784e-15},         // the sweep
-        {2400, 2, 38, 39.755, 5.64415, 1598, 79.9333, 20, 4.24962e-07},         // as blind
-        {2, 1, 2, 798.001, 0.0353332, 799, 28.2666, 1, 0.00124922},             // (1 - 1/n) counts
-        {1, 4800, 4800, 799, 0, 3.8352e+06, 0, 4800, 1},                       // reads nothing
-        {4800, 1, 200, 1.97557, 1.39338, 799, 39.9708, 15, 2.11021e-221},       // a tiny tail
-        {4800, 1, 6, 1.97557, 1.39338, 799, 39.9708, 15, 1},                    // some key must
+        {4800, 1, 38, 1.97557, 1.39338, 799, 39.9708, 15, 1.49784e-15},    // the sweep
+        {2400, 2, 38, 39.755, 5.64415, 1598, 79.9333, 20, 4.24962e-07},    // as blind
+        {2, 1, 2, 798.001, 0.0353332, 799, 28.2666, 1, 0.00124922},        // (1 - 1/n) counts
+        {1, 4800, 4800, 799, 0, 3.8352e+06, 0, 4800, 1},                   // reads nothing
+        {4800, 1, 200, 1.97557, 1.39338, 799, 39.9708, 15, 2.11021e-221},  // a tiny tail
+        {4800, 1, 6, 1.97557, 1.39338, 799, 39.9708, 15, 1},               // some key must
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.inputs << " inputs x " << row.repeats
-                                        << ", busiest " << row.busiest);
+        SCOPED_TRACE(testing::Message()
+                     << row.inputs << " inputs x " << row.repeats << ", busiest " << row.busiest);
         const random_baseline baseline = randomBaseline(row.inputs, row.repeats, row.busiest);
         expectNear(baseline.emptyMean, row.emptyMean, "empty keys' mean");
         expectNear(baseline.emptySd, row.emptySd, "empty keys' sd");
