@@ -91,14 +91,14 @@ void printBaseline(const random_baseline& baseline, const key_spread& spread) {
         std::snprintf(reach.text, sizeof reach.text, "P(busiest >= %d) < 1e-300", spread.busiest);
     printFigure("busiest key", median, reach.text);
     printMeanAndSd("chi-square", spread.chiSquare, baseline.chiMean, baseline.chiSd);
-    // Down the tail past the mean until the expected keys are too few to draw.
+    // Down the tail past the mean until fewer than half a key is expected.
     std::printf("  keys per hit count, expected:");
     const double meanInputs = static_cast<double>(baseline.inputs) / HASH_KEYS;
     for (int32_t inputs = 0; inputs <= baseline.inputs; ++inputs) {
         const int32_t hits = inputs * baseline.repeats;
         const double keys = expectedKeysWith(baseline, hits);
-        if (inputs > meanInputs && keys < 0.05) break;
-        if (keys >= 0.05) std::printf(" %d:%.3g", hits, keys);
+        if (inputs > meanInputs && keys < 0.5) break;
+        if (keys >= 0.5) std::printf(" %d:%.3g", hits, keys);
     }
     std::printf("\n");
 }
