@@ -146,10 +146,7 @@ int runDiagnosis() {
     combination_keys keyOf;
     hits_per_key keyCount;
     int32_t badKey = 0;
-    if (!keyCombinations(keyOf, badKey)) {
-        std::fprintf(stderr, "%s: key %d is outside 0..%d\n", PROGRAM, badKey, HASH_KEYS - 1);
-        return 1;
-    }
+    if (!keyCombinations(keyOf, badKey)) return refuseKey(PROGRAM, badKey);
     countHits(keyOf, keyCount);
     const field_table fields = shareByField(keyOf);
     const key_spread spread = measureSpread(keyCount);

@@ -33,10 +33,7 @@ int runTester() {
     hits_per_key keyCount;
     keys_per_count valueCount;
     int32_t badKey = 0;
-    if (!sweepKeys(keyCount, badKey)) {
-        std::fprintf(stderr, "%s: key %d is outside 0..%d\n", PROGRAM, badKey, HASH_KEYS - 1);
-        return 1;
-    }
+    if (!sweepKeys(keyCount, badKey)) return refuseKey(PROGRAM, badKey);
     if (!countValues(keyCount, valueCount, badKey)) {
         std::fprintf(stderr, "%s: key %d was hit %d times, outside the count table 0..%d\n",
                      PROGRAM, badKey, keyCount[static_cast<size_t>(badKey)], HASH_KEYS - 1);

@@ -1,5 +1,7 @@
 #include "program.hpp"
 
+#include "cache_key.hpp"
+
 #include <pthread.h>
 
 #include <cerrno>
@@ -59,4 +61,9 @@ int finishOutput(const char* program) {
         return 1;
     }
     return 0;
+}
+
+int refuseKey(const char* program, int32_t key) {
+    std::fprintf(stderr, "%s: key %d is outside 0..%d\n", program, key, HASH_KEYS - 1);
+    return 1;
 }

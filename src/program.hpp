@@ -3,6 +3,8 @@
 // reached standard output.
 #pragma once
 
+#include <cstdint>
+
 // Runs run() on a thread whose stack is sized by the program, whatever the main
 // thread's limit (ulimit -s), and returns its status. If no thread can be made,
 // returns 1 after one line on stderr, "PROGRAM: cannot start the run: CAUSE".
@@ -12,3 +14,7 @@ int runOnItsOwnStack(int (*run)(), const char* program);
 // stderr, "PROGRAM: write error: CAUSE". errno must be 0 before the writes it
 // judges, so that the cause is theirs.
 int finishOutput(const char* program);
+
+// The refusal of a key the tallies cannot hold: one line on stderr,
+// "PROGRAM: key KEY is outside 0..799", and 1, the status of a failed run.
+int refuseKey(const char* program, int32_t key);
