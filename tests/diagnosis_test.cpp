@@ -101,8 +101,10 @@ TEST(Diagnosis, KeyFunctionsAtTheEdges) {
     for (const field_sharing& sharing : fields) EXPECT_TRUE(sharing.neverRead && sharing.cause);
     EXPECT_EQ(blindBaseline(fields, SWEEP_COMBINATIONS).inputs, 1);
     // One that mixes every field well: nothing named, the blind baseline is the first.
-    for (std::size_t combination = 0; combination < keyOf.size(); ++combination)
-        keyOf[combination] = static_cast<int32_t>((uint64_t{combination} * 2654435761u >> 8) % 800);
+    for (std::size_t combination = 0; combination < keyOf.size(); ++combination) {
+        const uint64_t mixed = static_cast<uint64_t>(combination) * 2654435761u;  // on every target
+        keyOf[combination] = static_cast<int32_t>((mixed >> 8) % 800);
+    }
     fields = shareByField(keyOf);
     for (const field_sharing& sharing : fields) EXPECT_FALSE(sharing.neverRead || sharing.cause);
     EXPECT_EQ(blindBaseline(fields, 20).repeats, 1);
