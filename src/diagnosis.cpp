@@ -30,8 +30,9 @@ field_table shareByField(const combination_keys& keyOf) {
         // crowd[g][v]: the shared pairs whose other field g holds value v.
         std::array<std::array<int32_t, MOST_VALUES>, SWEEP_FIELDS> crowd{};
         for (int32_t first = 0; first < SWEEP_COMBINATIONS; ++first) {
-            for (int32_t value = fieldValue(first, field) + 1; value < values; ++value) {
-                const int32_t second = first + (value - fieldValue(first, field)) * stride;
+            const int32_t own = fieldValue(first, field);
+            for (int32_t value = own + 1; value < values; ++value) {
+                const int32_t second = first + (value - own) * stride;
                 ++sharing.pairs;
                 if (keyOf[at(first)] != keyOf[at(second)]) continue;
                 ++sharing.sharedPairs;
