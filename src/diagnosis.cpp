@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 
 namespace {
 
@@ -145,4 +146,50 @@ double expectedKeysWith(const random_baseline& baseline, int32_t hits) {
     if (hits < 0 || hits % baseline.repeats != 0 || hits / baseline.repeats > baseline.inputs)
         return 0.0;
     return KEYS * binomialProbability(baseline.inputs, hits / baseline.repeats);
+}
+
+int32_t listedInputsEnd(const random_baseline& baseline) {
+    const double meanInputs = static_cast<double>(baseline.inputs) / HASH_KEYS;
+    int32_t inputs = 0;
+    while (inputs <= baseline.inputs &&
+           !(inputs > meanInputs &&
+             expectedKeysWith(baseline, inputs * baseline.repeats) < LISTED_KEYS))
+        ++inputs;
+    return inputs;
+}
+
+chance_text busiestChanceText(const random_baseline& baseline, int32_t busiest) {
+    chance_text shown{};
+    if (baseline.busiestAtLeast >= 1e-300)
+        std::snprintf(shown.text, sizeof shown.text, "P(busiest >= %d) = %.2g", busiest,
+                      baseline.busiestAtLeast);
+    else
+        std::snprintf(shown.text, sizeof shown.text, "P(busiest >= %d) < 1e-300", busiest);
+    return shown;
+}
+
+cause_ranking rankCauses(const field_table& fields) {
+    cause_ranking ranking{};
+    for (int32_t field = 0; field < SWEEP_FIELDS; ++field) {
+        if (!fields[at(field)].cause) continue;
+        // Placed after every cause of an equal or higher ratio: ties keep the record's order.
+        int32_t place = ranking.count++;
+        for (;
+             place > 0 && fields[at(ranking.fields[at(place - 1)])].ratio < fields[at(field)].ratio;
+             --place)
+            ranking.fields[at(place)] = ranking.fields[at(place - 1)];
+        ranking.fields[at(place)] = field;
+    }
+    return ranking;
+}
+
+void diagnose(const combination_keys& keyOf, key_diagnosis& diagnosis) {
+    countHits(keyOf, diagnosis.keyCount);
+    diagnosis.keysWithHits.fill(0);
+    for (const int32_t hits : diagnosis.keyCount) ++diagnosis.keysWithHits[at(hits)];
+    diagnosis.fields = shareByField(keyOf);
+    diagnosis.spread = measureSpread(diagnosis.keyCount);
+    diagnosis.random = randomBaseline(SWEEP_COMBINATIONS, 1, diagnosis.spread.busiest);
+    diagnosis.blind = blindBaseline(diagnosis.fields, diagnosis.spread.busiest);
+    diagnosis.causes = rankCauses(diagnosis.fields);
 }

@@ -60,3 +60,46 @@ random_baseline blindBaseline(const field_table& fields, int32_t busiest);
 // The keys a random key function of that baseline is expected to leave with
 // exactly `hits` hits.
 double expectedKeysWith(const random_baseline& baseline, int32_t hits);
+
+// Where the baseline's expected keys per hit count stop being worth listing: the
+// first count of inputs past the mean that leaves fewer than LISTED_KEYS keys
+// expected, or inputs + 1 where none does. Before it, the text lists each count
+// that leaves at least LISTED_KEYS keys.
+inline constexpr double LISTED_KEYS = 0.5;
+int32_t listedInputsEnd(const random_baseline& baseline);
+
+// The figure "P(busiest >= M)" as the diagnosis gives it: "P(busiest >= 38) =
+// 1.5e-15", two significant digits, or "P(busiest >= 4800) < 1e-300" where the
+// probability lies below what it tells apart.
+struct chance_text {
+    char text[48];
+};
+chance_text busiestChanceText(const random_baseline& baseline, int32_t busiest);
+
+// The causes, worst first: the fields that are causes, by ratio, ties in the
+// record's order. Never-read fields come first: their 800x is the most a field
+// can share.
+struct cause_ranking {
+    std::array<int32_t, SWEEP_FIELDS> fields;
+    int32_t count;
+};
+cause_ranking rankCauses(const field_table& fields);
+
+// Every figure of one key function's diagnosis over the sweep: the text and the
+// figures' files are both written from this record alone.
+struct key_diagnosis {
+    hits_per_key keyCount;
+    // keysWithHits[h]: the keys hit exactly h times, h up to every input on one key.
+    std::array<int32_t, SWEEP_COMBINATIONS + 1> keysWithHits;
+    field_table fields;
+    key_spread spread;
+    random_baseline random;  // over every input
+    random_baseline blind;   // over the inputs it tells apart: repeats 1 when it reads every field
+    cause_ranking causes;
+};
+
+// The diagnosis of the keys the sweep stored, each in 0 .. HASH_KEYS - 1.
+void diagnose(const combination_keys& keyOf, key_diagnosis& diagnosis);
+
+// A blind baseline apart from the first, where some field is never read.
+inline bool hasBlindBaseline(const key_diagnosis& diagnosis) { return diagnosis.blind.repeats > 1; }

@@ -28,8 +28,9 @@ void printReport(const hits_per_key& keyCount, const keys_per_count& valueCount)
                     value);
 }
 
-// The run: sweep, tallies and report; 0 once the whole report is written.
-int runTester() {
+// The run: sweep, tallies and report; 0 once the whole report is written. The
+// tool has no options: the arguments are ignored.
+int runTester(int /*argc*/, char** /*argv*/) {
     hits_per_key keyCount;
     keys_per_count valueCount;
     int32_t badKey = 0;
@@ -46,5 +47,4 @@ int runTester() {
 
 }  // namespace
 
-// The tool has no options: the arguments are ignored.
-int main(int /*argc*/, char** /*argv*/) { return runOnItsOwnStack(runTester, PROGRAM); }
+int main(int argc, char** argv) { return runOnItsOwnStack(runTester, argc, argv, PROGRAM); }

@@ -21,23 +21,25 @@ namespace {
 constexpr std::size_t RUN_STACK_BYTES = std::size_t{8} * 1024 * 1024;
 
 struct run_call {
-    int (*run)();
+    int (*run)(int, char**);
+    int argc;
+    char** argv;
     int status;
 };
 
 // The run's thread: its status goes back through the argument.
 void* runOnItsStack(void* call) {
     auto* runCall = static_cast<run_call*>(call);
-    runCall->status = runCall->run();
+    runCall->status = runCall->run(runCall->argc, runCall->argv);
     return nullptr;
 }
 
 }  // namespace
 
-int runOnItsOwnStack(int (*run)(), const char* program) {
+int runOnItsOwnStack(int (*run)(int, char**), int argc, char** argv, const char* program) {
     pthread_attr_t attributes;
     pthread_t thread{};
-    run_call call{run, 1};
+    run_call call{run, argc, argv, 1};
     int error = pthread_attr_init(&attributes);
     if (error == 0) {
         error = pthread_attr_setstacksize(&attributes, RUN_STACK_BYTES);

@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
-// Runs run() on a thread whose stack is sized by the program, whatever the main
-// thread's limit (ulimit -s), and returns its status. If no thread can be made,
-// returns 1 after one line on stderr, "PROGRAM: cannot start the run: CAUSE".
-int runOnItsOwnStack(int (*run)(), const char* program);
+// Runs run(argc, argv) on a thread whose stack is sized by the program, whatever
+// the main thread's limit (ulimit -s), and returns its status. If no thread can be
+// made, returns 1 after one line on stderr, "PROGRAM: cannot start the run: CAUSE".
+int runOnItsOwnStack(int (*run)(int, char**), int argc, char** argv, const char* program);
 
 // 0 if everything written to stdout reached it; else 1, after one line on
 // stderr, "PROGRAM: write error: CAUSE". errno must be 0 before the writes it
