@@ -92,13 +92,12 @@ lint: configure
 	$(call built,BENCHMARKS)
 	@"$(ROOT)/scripts/lint.sh" "$(BUILD)"
 
+# The picture, drawn from the figures the diagnosis writes in BUILD/figures.
 plot: configure
 	$(call provide,plot)
-	$(call cmake_build,hashFunctionTester hashFunctionDiagnosis)
-	@"$(BUILD)/hashFunctionTester" > "$(BUILD)/report.txt"
-	@"$(BUILD)/hashFunctionDiagnosis" > "$(BUILD)/diagnosis.txt"
-	@"$(ROOT)/scripts/plot-distribution.sh" "$(BUILD)/distribution.png" "$(BUILD)/diagnosis.txt" \
-		< "$(BUILD)/report.txt"
+	$(call cmake_build,hashFunctionDiagnosis)
+	@"$(BUILD)/hashFunctionDiagnosis" --data "$(BUILD)/figures" > "$(BUILD)/diagnosis.txt"
+	@"$(ROOT)/scripts/plot-distribution.sh" "$(BUILD)/distribution.png" "$(BUILD)/figures"
 
 # Removes the build folder only if it is one of this tree's, as its CMakeCache.txt
 # says; anything else is refused with nothing removed. No folder, nothing to do.

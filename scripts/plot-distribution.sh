@@ -1,194 +1,94 @@
 #!/usr/bin/env bash
-# Draws a distribution report as a three-panel PNG: hits per key, how many keys
-# share each hit count beside a random key function's, and how often the pairs
-# of descriptors that differ in one field only share a key, against random.
-# Prints a verdict, the diagnosis's figures and causes, then the output path.
-# Reads the report on stdin and the diagnosis from a file, so saved ones work
-# too:   scripts/plot-distribution.sh out.png diagnosis.txt < report.txt
-# Every figure of a random key function is the diagnosis's: none is worked here.
-# It draws nothing, exits 1 with one line naming the first problem, prints
-# nothing on stdout and leaves the output path as it was when:
-# - the output folder does not exist, or the output path is a folder, is not a
-#   regular file, or is a file it may not write;
-# - stdin or the diagnosis cannot be read, or either is over 1 MB or holds NUL
-#   bytes;
-# - a line of the report is not the one the tool prints at that place: three
-#   summary lines each followed by an empty line, the key lines for keys 0 to 799
-#   in order, two empty lines, the count lines for values 0 to 799 in order, and
-#   nothing after; or the report ends before its last line;
-# - its figures cannot be: a key hit 800 times or more (past the count table), a
-#   count line that disagrees with the key lines, key lines that do not add up to
-#   the combinations stated, or no combinations at all;
-# - the diagnosis lacks a line the picture needs, or is of another key function
-#   than the report (other empty keys or another busiest key);
-# - any step fails (no gnuplot, which make plot provides, a gnuplot killed by a
-#   signal, or a full disk).
-# It draws in a temporary folder, by names of its own (no path of the caller's
-# becomes gnuplot syntax), and puts the whole picture in place under the output
-# name, which may be any name, in one rename. Its work is bounded.
+# Draws the figures `hashFunctionDiagnosis --data DIR` writes (docs/figures.md) as a three-panel PNG:
+# hits per key, keys per hit count beside random key functions', and the fields' pairs on one key
+# against random. Prints the verdict, DIR/headline.txt, then the output path:
+#   scripts/plot-distribution.sh OUT.png DIR
+# Every figure is the files'; none is worked out here. It draws nothing, prints nothing on stdout,
+# leaves OUT.png as it was and exits 1 with one line naming the first problem: an output path it
+# cannot write; a file of keys.csv, counts.csv, fields.csv and headline.txt missing, unreadable or
+# over 1 MB; a column the picture needs missing, a row of another width than its header, a
+# non-number where a number belongs, or a row missing (keys 0..799, hit counts from 0 counting the
+# 800 keys, fields whose values multiply to the descriptors keyed); gnuplot failing or killed. It
+# draws from copies in a folder of its own, so no path or text of the caller's becomes gnuplot
+# syntax, and renames the whole picture to OUT.png.
 set -uo pipefail
 me=plot-distribution.sh
-out=${1:-build/distribution.png}
-diagnosis=${2:-build/diagnosis.txt}
+out=${1:-build/distribution.png} figures=${2:-build/figures}
+drawing=$(cd "$(dirname -- "$0")" && pwd)/distribution.gp  # the panels, drawn from the files made here
 fail() { echo "$me: $*" >&2; exit 1; }
 # first_line FILE: the first line of a command's error output, for a one-line message.
 first_line() { head -n 1 "$1" 2>/dev/null | cut -c 1-200 | grep . || echo "no message"; }
 
 folder=$(dirname -- "$out")
 [ -d "$folder" ] || fail "the output folder $folder does not exist"
-if [ -d "$out" ]; then
-    fail "the output path $out is a folder"
-elif [ -e "$out" ] && [ ! -f "$out" ]; then
-    fail "the output path $out is not a regular file"
-elif [ -e "$out" ] && [ ! -w "$out" ]; then
-    fail "the output file $out is not writable"
-fi
-{ [ -f "$diagnosis" ] && [ -r "$diagnosis" ]; } || fail "cannot read the diagnosis $diagnosis"
+if [ -d "$out" ]; then fail "the output path $out is a folder"
+elif [ -e "$out" ] && [ ! -f "$out" ]; then fail "the output path $out is not a regular file"
+elif [ -e "$out" ] && [ ! -w "$out" ]; then fail "the output file $out is not writable"; fi
 work=$(mktemp -d 2>/dev/null) || fail "cannot make a temporary folder in ${TMPDIR:-/tmp}"
 staged=  # the picture's copy beside its destination, until it takes the destination's name
 trap 'rm -rf "$work"; [ -z "$staged" ] || rm -f "$staged"' EXIT
-
-# keep WHAT NAME: stdin, WHAT, kept in $work/NAME. A whole report is about
-# 52 kB, a diagnosis 2 kB; more than 1 MB is neither, and is not read on. Read
-# through a pipe, so that an input that cannot be read and a copy that cannot be
-# kept are told apart.
-limit=1000000
-keep() {
-    head -c $((limit + 1)) 2>"$work/read.err" | cat 2>"$work/err" >"$work/$2"
-    local statuses=("${PIPESTATUS[@]}")
-    [ "${statuses[1]}" -eq 0 ] || fail "cannot keep $1 in $work: $(first_line "$work/err")"
-    [ "${statuses[0]}" -eq 0 ] || fail "cannot read $1: $(first_line "$work/read.err")"
-    [ "$(wc -c <"$work/$2")" -le $limit ] || fail "$1 is larger than $limit bytes"
-    [ "$(tr -d '\000' <"$work/$2" | wc -c)" -eq "$(wc -c <"$work/$2")" ] ||
-        fail "$1 is not text: it holds NUL bytes"
-}
-keep "the report on stdin" report.txt
-keep "the diagnosis $diagnosis" diagnosis.txt <"$diagnosis"
+for file in keys.csv counts.csv fields.csv headline.txt; do
+    { [ -f "$figures/$file" ] && [ -r "$figures/$file" ]; } || fail "$figures has no readable $file"
+    [ "$(wc -c <"$figures/$file")" -le 1000000 ] || fail "$figures/$file is larger than 1000000 bytes"
+    cp -- "$figures/$file" "$work/" 2>"$work/err" || fail "cannot copy $file: $(first_line "$work/err")"
+done
 cd "$work" || fail "cannot enter $work"
 
-# One pass over the report, then the diagnosis: each report line checked
-# against the one the tool prints there, the diagnosis's figures gathered; the
-# data files and the verdict written only if every check held.
+# One pass: the columns found by each header, every figure drawn checked, gnuplot's data written.
 awk -v keys=800 '
-    function bad(message) { if (problem == "") problem = message }
-    function expect(pattern, what) { if ($0 !~ ("^" pattern "$")) bad("line " FNR " is not " what) }
-    function lacks(what) { bad("the diagnosis has no " what) }
-    BEGIN { N = "(0|[1-9][0-9]*)"; keyLine = 7; valueLine = keyLine + keys + 2; last = valueLine + keys - 1 }
-    FNR == 1 { file++ }
-    file == 1 && FNR == 1 { expect("There were ->\\[ " N " \\]<- possibilities", "the combinations"); combinations = $4 }
-    file == 1 && FNR == 3 { expect("The dimension of each hash_element would be " N, "the slot size") }
-    file == 1 && FNR == 5 { expect("The dimension of the cache would be " N ", with " keys " hash keys", "the cache size") }
-    file == 1 && (FNR == 2 || FNR == 4 || FNR == 6 || FNR == valueLine - 2 || FNR == valueLine - 1) { expect("", "empty") }
-    file == 1 && FNR >= keyLine && FNR < keyLine + keys {
-        key = FNR - keyLine; hits[key] = $5 + 0
-        expect("Key: " key " has registered " N " times", "the line of key " key)
-        if (hits[key] >= keys) bad("line " FNR " gives key " key " " $5 " hits, outside the count table 0.." keys - 1)
-        keysWith[hits[key]]++; total += hits[key] }
-    file == 1 && FNR >= valueLine && FNR <= last {
-        value = FNR - valueLine
-        expect("There were " N " keys with value " value, "the count line of value " value)
-        if ($3 != keysWith[value] + 0) bad("line " FNR " gives " $3 " keys with value " value ", the key lines " keysWith[value] + 0) }
-    file == 1 && FNR > last { bad("line " FNR " is past the end of a report"); nextfile }
-    file == 1 { reportLines = FNR }
-
-    file == 2 && /^This key: [0-9]+ empty keys, the busiest holds [0-9]+ hits, chi-square [0-9.]+ with / {
-        thisEmpty = $3; thisBusiest = $9; thisChi = $12 }
-    file == 2 && /^A uniformly random key function, over / { block = 1 }
-    file == 2 && /^A random key function as blind as this one, / { block = 2 }
-    file == 2 && block && /^  empty keys +[0-9.]+ / { emptyMean[block] = $3 }
-    file == 2 && block && /^  busiest key +median [0-9]+ / { median[block] = $4 }
-    file == 2 && block && /^  chi-square +[0-9.]+ / { chiMean[block] = $2 }
-    file == 2 && block && /^  keys per hit count, expected:/ {
-        for (i = 6; i <= NF; i++) { split($i, pair, ":"); print pair[1], pair[2] > (block == 1 ? "random.dat" : "blind.dat") }
-        curve[block] = 1 }
-    file == 2 && /^(name|param|width|height|flag) +[0-9]+ / {
-        print fields++, $1, $6 + 0, ($7 == "never") > "fields.dat" }
-    file == 2 && /^Causes/ { causes = $0 }
+    function bad(message) { if (problem == "") problem = FILENAME ", line " FNR ": " message }
+    function text(name) { return $(at[FILENAME, name]) }
+    function get(name, integer) {
+        if (text(name) !~ (integer ? "^[0-9]+$" : "^[0-9]+(\\.[0-9]+)?([eE][-+]?[0-9]+)?$"))
+            bad(name " is not a number: " text(name))
+        return text(name) + 0 }
+    BEGIN { FS = ","; product = 1; need["fields.csv"] = "field values ratio never_read"
+            need["keys.csv"] = "key hits"; need["counts.csv"] = "hits keys random blind" }
+    FILENAME == "headline.txt" {  # the verdict; in the headline, each sentence of figures in two lines
+        print > "verdict.txt"; if (FNR > 1) { sub(/; /, ";\n", last); print last > "headline" }
+        last = $0; next }
+    FNR == 1 { width = NF; for (i = 1; i <= NF; i++) at[FILENAME, $i] = i
+        for (i = split(need[FILENAME], names, " "); i > 0; i--)
+            if (!((FILENAME, names[i]) in at)) bad("no column " names[i])
+        next }
+    NF != width { bad(NF " fields, its header " width); next }
+    { row = rows[FILENAME]++ }
+    FILENAME == "keys.csv" {
+        if (get("key", 1) != row) bad("key " text("key") " where key " row " belongs")
+        hits[row] = get("hits", 1); total += hits[row]; print row, hits[row] > "keys.dat" }
+    FILENAME == "counts.csv" {
+        if (get("hits", 1) != row) bad("hits " text("hits") " where " row " belong")
+        counted += get("keys", 1); print row, get("keys", 1) > "counts.dat"; print row, get("random") > "random.dat"
+        if (text("blind") != "" && get("blind") > 0) { print row, get("blind") > "blind.dat"; blind = 1 } }
+    FILENAME == "fields.csv" {
+        product *= get("values", 1); if (text("never_read") !~ /^[01]$/) bad("never_read is not 0 or 1")
+        print row, text("field"), get("ratio"), text("never_read") > "fields.dat" }
     END {
-        if (reportLines < last) bad("the report ends at line " reportLines ", before its last line " last)
-        if (total != combinations) bad("the key lines count " total " combinations, the summary " combinations)
-        if (total == 0) bad("the report counts no combinations")
-        for (key = 0; key < keys; key++) { used += (hits[key] > 0); if (hits[key] > highest) highest = hits[key] }
-        if (thisChi == "") lacks("line of this key'"'"'s figures")
-        for (b = 1; b <= (block > 1 ? 2 : 1); b++)
-            if (emptyMean[b] == "" || median[b] == "" || chiMean[b] == "" || !curve[b])
-                lacks("whole figures of " (b == 1 ? "a uniformly random key function" : "the blind one"))
-        if (fields != 5) lacks("five field rows")
-        if (causes == "") lacks("line of causes")
-        if (problem == "" && (thisEmpty != keys - used || thisBusiest != highest))
-            bad("the diagnosis is of another key function than the report: it leaves " thisEmpty " keys empty and " \
-                "its busiest holds " thisBusiest ", the report " keys - used " and " highest)
+        if (problem == "" && last == "") problem = "headline.txt has no verdict"
+        if (problem == "" && rows["keys.csv"] != keys) problem = "keys.csv holds " rows["keys.csv"] + 0 " keys, not " keys
+        if (problem == "" && counted != keys) problem = "counts.csv counts " counted + 0 " keys, not " keys
+        if (problem == "" && product != total)
+            problem = "the values of the fields in fields.csv multiply to " product ", not the " total " descriptors"
         if (problem != "") { print problem; exit 1 }
-
-        for (key = 0; key < keys; key++) print key, hits[key] > "keys.dat"
-        for (value = 0; value < keys; value++) print value, keysWith[value] + 0 > "values.dat"
-        # The verdict, a sentence a line; the picture takes the same lines as its
-        # headline, the sentences of figures split at their semicolons.
-        verdict[1] = sprintf("A uniformly random key function would leave about %.0f of the %d keys empty, reach a highest count of about %d and score a chi-square of about %.0f; this one leaves %d empty, reaches %d and scores %.0f, %.1f times the random figure.", \
-            emptyMean[1], keys, median[1], chiMean[1], keys - used, highest, thisChi, thisChi / chiMean[1])
-        lines = 1
-        if (block == 2)
-            verdict[++lines] = sprintf("One as blind as this one would leave about %.0f empty, reach about %d and score about %.0f; this one scores %.1f times that.", \
-                emptyMean[2], median[2], chiMean[2], thisChi / chiMean[2])
-        verdict[++lines] = causes
-        headline = ""
-        for (i = 1; i <= lines; i++) {
-            print verdict[i] > "verdict.txt"
-            text = verdict[i]; if (i < lines) sub(/; /, ";\\n", text); headline = headline (i > 1 ? "\\n" : "") text }
-        printf "mean = %g; highest = %d; randomHighest = %d; blindHighest = %d; blind = %d\n", \
-            total / keys, highest, median[1], (block == 2 ? median[2] : 0), (block == 2) > "figures.gp"
-        printf "headline = \"%s\"\n", headline > "figures.gp"
-    }' report.txt diagnosis.txt >problem 2>&1 || fail "$(first_line problem)"
-[ -e blind.dat ] || : >blind.dat
-
-cat >plot.gp <<'GP'
-load "figures.gp"
-set terminal pngcairo size 1200,1200 font "sans,10"; set output "distribution.png"
-set multiplot layout 3,1 title headline font "sans,11"
-set style fill solid 0.8 noborder; set grid ytics lc rgb "#dddddd"
-
-set title "Hits per key"; set xlabel "key"; set ylabel "hits"
-set xrange [-5:804]; set yrange [0:highest * 1.15]
-plot "keys.dat" using 1:2 with impulses lc rgb "#3b6ea8" notitle, \
-     mean with lines lc rgb "#c0392b" lw 2 title sprintf("mean %g", mean), \
-     "keys.dat" using 1:($2 == highest ? $2 : NaN):(sprintf("key %d", $1)) \
-         with labels offset 0,0.8 font "sans,9" notitle
-
-set title "Keys per hit count"; set xlabel "hits on a key"; set ylabel "keys"
-right = highest > randomHighest ? highest : randomHighest
-right = right > blindHighest ? right : blindHighest
-set xrange [-1:right + 2]; set yrange [0:*]
-set boxwidth 0.8; set key top right
-plot "values.dat" using 1:2 with boxes lc rgb "#3b6ea8" title "this key function", \
-     "random.dat" using 1:2 with linespoints lc rgb "#e67e22" lw 2 pt 7 ps 0.6 \
-         title "a uniformly random key function (expected)", \
-     "blind.dat" using 1:(blind ? $2 : NaN) with linespoints lc rgb "#8e44ad" lw 2 pt 5 ps 0.6 \
-         title (blind ? "a random one as blind as this one (expected)" : "")
-
-set title "Pairs of descriptors that differ in one field only: how often they share a key, against random"
-set xlabel "field"; set ylabel "times as often as random"
-set logscale y; set yrange [0.1:3000]; set xrange [-0.6:4.6]; set xtics scale 0
-set boxwidth 0.6; set key top left
-plot "fields.dat" using 1:($3 > 0 ? $3 : NaN):xtic(2) with boxes lc rgb "#3b6ea8" notitle, \
-     "fields.dat" using 1:($3 > 0 ? $3 : 0.1):(sprintf($4 > 0 ? "%gx, never read" : "%gx", $3)) \
-         with labels offset 0,0.8 font "sans,9" notitle, \
-     1 with lines dt 2 lw 2 lc rgb "#c0392b" title "a uniformly random key function (1x)"
-unset multiplot
-GP
+        printf "%s", last > "headline"
+        for (key = 0; key < keys; key++) if (hits[key] > highest) highest = hits[key]
+        for (key = 0; key < keys; key++) if (hits[key] == highest && ++many <= 5) list = list (many > 1 ? ", " : "") key
+        printf "mean = %.17g; highest = %d; right = %d; fields = %d; blind = %d\n", total / keys, highest,
+            rows["counts.csv"] - 1, rows["fields.csv"], blind > "figures.gp"
+        printf "busiest = \"the busiest, %d hits: key%s %s%s\"\n", highest, (many > 1 ? "s" : ""), list,
+            (many > 5 ? " and " many - 5 " more" : "") > "figures.gp"
+    }' keys.csv counts.csv fields.csv headline.txt >problem 2>&1 || fail "the figures in $figures: $(first_line problem)"
+: >>blind.dat
 # The braces keep bash's own notice of a gnuplot ended by a signal off stderr.
-{ gnuplot plot.gp >gnuplot.out 2>gnuplot.err; status=$?; } 2>/dev/null
-if [ "$status" -gt 128 ]; then
-    fail "gnuplot was killed by signal $(kill -l $((status - 128)))"
-elif [ "$status" -ne 0 ]; then
-    fail "gnuplot could not draw: $(first_line gnuplot.err)"
-fi
+{ gnuplot "$drawing" >gnuplot.out 2>gnuplot.err; status=$?; } 2>/dev/null
+if [ "$status" -gt 128 ]; then fail "gnuplot was killed by signal $(kill -l $((status - 128)))"
+elif [ "$status" -ne 0 ]; then fail "gnuplot could not draw: $(first_line gnuplot.err)"; fi
 whole=89504e470d0a1a0a0000000049454e44ae426082  # a PNG's signature, and its closing IEND chunk
 [ "$({ head -c 8 distribution.png; tail -c 12 distribution.png; } | od -An -tx1 | tr -d ' \n')" = $whole ] ||
     fail "gnuplot wrote no whole picture in $work: $(first_line gnuplot.err)"
 cd - >/dev/null || fail "cannot go back to the folder it started in"
 
-# Into place only as a whole file: copied beside the destination, checked, and
-# then renamed over it, which replaces it at once or not at all.
+# Into place only whole: copied beside the destination, then renamed over it, at once or not at all.
 staged=$(mktemp -- "$folder/.distribution.png.XXXXXX" 2>"$work/err") ||
     fail "cannot write in $folder: $(first_line "$work/err")"
 cat "$work/distribution.png" >"$staged" 2>"$work/err" ||

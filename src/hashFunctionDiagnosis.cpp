@@ -28,7 +28,6 @@ constexpr const char* CANDIDATE = "hashFunction";
 constexpr const char* KEYSET = "sweep";
 
 std::size_t at(int32_t index) { return static_cast<std::size_t>(index); }
-const char* fieldName(int32_t field) { return SWEEP_FIELD_NAMES[at(field)]; }
 
 // A ratio to random as the causes' line and the table give it: two significant
 // digits, or whole above 10 ("133x", "5.2x").
@@ -47,9 +46,9 @@ void printFields(const field_table& fields) {
     std::printf("field   values  pairs  on one key  random  ratio\n");
     for (int32_t field = 0; field < SWEEP_FIELDS; ++field) {
         const field_sharing& sharing = fields[at(field)];
-        std::printf("%-6s  %6d  %5d  %10d  %6.1f  %5s", fieldName(field), SWEEP_VALUES[at(field)],
-                    sharing.pairs, sharing.sharedPairs, sharing.randomPairs,
-                    timesRandom(sharing.ratio).text);
+        std::printf("%-6s  %6d  %5d  %10d  %6.1f  %5s", SWEEP_FIELD_NAMES[at(field)],
+                    SWEEP_VALUES[at(field)], sharing.pairs, sharing.sharedPairs,
+                    sharing.randomPairs, timesRandom(sharing.ratio).text);
         const char* separator = "  ";
         if (sharing.neverRead) {
             std::printf("%snever read over the sweep", separator);
@@ -57,7 +56,7 @@ void printFields(const field_table& fields) {
         }
         if (sharing.crowdField >= 0)
             std::printf("%s%d of them at %s %d", separator, sharing.crowdPairs,
-                        fieldName(sharing.crowdField), sharing.crowdValue);
+                        SWEEP_FIELD_NAMES[at(sharing.crowdField)], sharing.crowdValue);
         std::printf("\n");
     }
 }
@@ -115,7 +114,7 @@ void printCauses(std::FILE* out, const key_diagnosis& diagnosis) {
     for (int32_t rank = 0; rank < diagnosis.causes.count; ++rank) {
         const int32_t field = diagnosis.causes.fields[at(rank)];
         if (!diagnosis.fields[at(field)].neverRead) continue;
-        std::fprintf(out, "%s%s", separator, fieldName(field));
+        std::fprintf(out, "%s%s", separator, SWEEP_FIELD_NAMES[at(field)]);
         separator = ", ";
         named = true;
     }
@@ -126,10 +125,11 @@ void printCauses(std::FILE* out, const key_diagnosis& diagnosis) {
         if (sharing.neverRead) continue;
         if (firstShared)
             std::fprintf(out, "%s%s shares keys %s as often as random",
-                         named ? "; " : "Causes, worst first: ", fieldName(field),
+                         named ? "; " : "Causes, worst first: ", SWEEP_FIELD_NAMES[at(field)],
                          timesRandom(sharing.ratio).text);
         else
-            std::fprintf(out, ", %s %s", fieldName(field), timesRandom(sharing.ratio).text);
+            std::fprintf(out, ", %s %s", SWEEP_FIELD_NAMES[at(field)],
+                         timesRandom(sharing.ratio).text);
         firstShared = false;
         named = true;
     }
@@ -211,13 +211,13 @@ void writeFields(std::FILE* out, const key_diagnosis& diagnosis) {
                  "crowd_field,crowd_value,crowd_pairs\n");
     for (int32_t field = 0; field < SWEEP_FIELDS; ++field) {
         const field_sharing& sharing = diagnosis.fields[at(field)];
-        std::fprintf(out, "%s,%s,%d,%d,%d,%.17g,%.17g,%d,%d,", CANDIDATE, fieldName(field),
-                     SWEEP_VALUES[at(field)], sharing.pairs, sharing.sharedPairs,
-                     sharing.randomPairs, sharing.ratio, sharing.neverRead ? 1 : 0,
-                     sharing.cause ? 1 : 0);
+        std::fprintf(out, "%s,%s,%d,%d,%d,%.17g,%.17g,%d,%d,", CANDIDATE,
+                     SWEEP_FIELD_NAMES[at(field)], SWEEP_VALUES[at(field)], sharing.pairs,
+                     sharing.sharedPairs, sharing.randomPairs, sharing.ratio,
+                     sharing.neverRead ? 1 : 0, sharing.cause ? 1 : 0);
         if (sharing.crowdField >= 0)
-            std::fprintf(out, "%s,%d,%d\n", fieldName(sharing.crowdField), sharing.crowdValue,
-                         sharing.crowdPairs);
+            std::fprintf(out, "%s,%d,%d\n", SWEEP_FIELD_NAMES[at(sharing.crowdField)],
+                         sharing.crowdValue, sharing.crowdPairs);
         else
             std::fprintf(out, ",,\n");
     }
@@ -244,7 +244,7 @@ void writeCauses(std::FILE* out, const key_diagnosis& diagnosis) {
     for (int32_t rank = 0; rank < diagnosis.causes.count; ++rank) {
         const int32_t field = diagnosis.causes.fields[at(rank)];
         const field_sharing& sharing = diagnosis.fields[at(field)];
-        std::fprintf(out, "%s,%d,%s,%d,%.17g\n", CANDIDATE, rank + 1, fieldName(field),
+        std::fprintf(out, "%s,%d,%s,%d,%.17g\n", CANDIDATE, rank + 1, SWEEP_FIELD_NAMES[at(field)],
                      sharing.neverRead ? 1 : 0, sharing.ratio);
     }
 }
