@@ -16,7 +16,6 @@ me=plot-distribution.sh
 out=${1:-build/distribution.png} figures=${2:-build/figures}
 drawing=$(cd "$(dirname -- "$0")" && pwd)/distribution.gp  # the panels, drawn from the files made here
 fail() { echo "$me: $*" >&2; exit 1; }
-# first_line FILE: the first line of a command's error output, for a one-line message.
 first_line() { head -n 1 "$1" 2>/dev/null | cut -c 1-200 | grep . || echo "no message"; }
 
 folder=$(dirname -- "$out")

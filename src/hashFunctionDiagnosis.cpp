@@ -98,7 +98,8 @@ void printBaseline(const random_baseline& baseline, const key_spread& spread) {
     printFigure("busiest key", median, busiestChanceText(baseline, spread.busiest).text);
     printMeanAndSd("chi-square", spread.chiSquare, baseline.chiMean, baseline.chiSd);
     std::printf("  keys per hit count, expected:");
-    for (int32_t inputs = 0; inputs < listedInputsEnd(baseline); ++inputs) {
+    const int32_t end = listedInputsEnd(baseline);
+    for (int32_t inputs = 0; inputs < end; ++inputs) {
         const int32_t hits = inputs * baseline.repeats;
         const double keys = expectedKeysWith(baseline, hits);
         if (keys >= LISTED_KEYS) std::printf(" %d:%.3g", hits, keys);
@@ -349,12 +350,11 @@ int writeFigures(const char* folder, const key_diagnosis& diagnosis) {
     return error != 0 ? 2 : 0;
 }
 
-// The options: none, --data DIR, or --help alone. Returns false after one line
-// on stderr for anything else.
-bool readOptions(int argc, char** argv, const char*& figuresFolder, bool& help) {
+// The options: none, or --data DIR. Returns false after one line on stderr, with
+// the usage, for anything else.
+bool readOptions(int argc, char** argv, const char*& figuresFolder) {
     figuresFolder = nullptr;
-    help = argc == 2 && std::strcmp(argv[1], "--help") == 0;
-    for (int index = help ? argc : 1; index < argc; ++index) {
+    for (int index = 1; index < argc; ++index) {
         if (std::strcmp(argv[index], "--data") == 0 && index + 1 < argc &&
             figuresFolder == nullptr) {
             figuresFolder = argv[++index];
@@ -371,16 +371,7 @@ bool readOptions(int argc, char** argv, const char*& figuresFolder, bool& help) 
 
 int runDiagnosis(int argc, char** argv) {
     const char* figuresFolder = nullptr;
-    bool help = false;
-    if (!readOptions(argc, argv, figuresFolder, help)) return 2;
-    errno = 0;
-    if (help) {
-        std::printf(
-            "%s\nPrints why hashFunction spreads the sweep as it does; --data DIR also"
-            " writes its figures in DIR as CSV files.\n",
-            USAGE);
-        return finishOutput(PROGRAM);
-    }
+    if (!readOptions(argc, argv, figuresFolder)) return 2;
     combination_keys keyOf;
     int32_t badKey = 0;
     if (!keyCombinations(keyOf, badKey)) return refuseKey(PROGRAM, badKey);

@@ -70,20 +70,13 @@ TEST(Diagnosis, RandomBaselines) {
         const char* shown;
     };
     const Row rows[] = {
-        // the sweep
-        {4800, 1, 38, 1.97557, 1.39338, 799, 39.9708, 15, 1.49784e-15, "= 1.5e-15"},
-        // as blind
-        {2400, 2, 38, 39.755, 5.64415, 1598, 79.9333, 20, 4.24962e-07, "= 4.2e-07"},
-        // (1 - 1/n) counts
-        {2, 1, 2, 798.001, 0.0353332, 799, 28.2666, 1, 0.00124922, "= 0.0012"},
-        // reads nothing
-        {1, 4800, 4800, 799, 0, 3.8352e+06, 0, 4800, 1, "= 1"},
-        // a tiny tail, printed as it is
-        {4800, 1, 200, 1.97557, 1.39338, 799, 39.9708, 15, 2.11021e-221, "= 2.1e-221"},
-        // (1/800)^4800, past what a double holds
-        {4800, 1, 4800, 1.97557, 1.39338, 799, 39.9708, 15, 0, "< 1e-300"},
-        // some key must
-        {4800, 1, 6, 1.97557, 1.39338, 799, 39.9708, 15, 1, "= 1"},
+        {4800, 1, 38, 1.97557, 1.39338, 799, 39.9708, 15, 1.49784e-15, "= 1.5e-15"},  // the sweep
+        {2400, 2, 38, 39.755, 5.64415, 1598, 79.9333, 20, 4.24962e-07, "= 4.2e-07"},  // as blind
+        {2, 1, 2, 798.001, 0.0353332, 799, 28.2666, 1, 0.00124922, "= 0.0012"},       // (1 - 1/n)
+        {1, 4800, 4800, 799, 0, 3.8352e+06, 0, 4800, 1, "= 1"},  // reads nothing
+        {4800, 1, 200, 1.97557, 1.39338, 799, 39.9708, 15, 2.11021e-221, "= 2.1e-221"},  // tiny
+        {4800, 1, 4800, 1.97557, 1.39338, 799, 39.9708, 15, 0, "< 1e-300"},  // past a double
+        {4800, 1, 6, 1.97557, 1.39338, 799, 39.9708, 15, 1, "= 1"},          // some key must
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message()
@@ -105,8 +98,7 @@ TEST(Diagnosis, RandomBaselines) {
     EXPECT_EQ(expectedKeysWith(randomBaseline(2400, 2, 38), 3), 0.0);
 }
 
-// splitmix64 (Steele, Lea and Flood 2014): the same stream on every target and
-// standard library.
+// splitmix64 (Steele, Lea and Flood 2014): the same stream on every target and standard library.
 uint64_t nextRandom(uint64_t& state) {
     uint64_t mixed = state += 0x9E3779B97F4A7C15u;
     mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9u;
@@ -114,11 +106,10 @@ uint64_t nextRandom(uint64_t& state) {
     return mixed ^ (mixed >> 31);
 }
 
-// One that reads nothing is diagnosis.bad-keys' key 0, its whole output compared.
+// One that reads nothing is diagnosis.bad-keys' key 0, a well-mixed one diagnosis.mixed.
 TEST(Diagnosis, CausesOfUniformlyRandomKeyFunctions) {
-    // A uniformly random key function reads every field and shares keys only by
-    // chance: the cause rule may name a field for at most 1 % of them. (The rule
-    // at 1 sd names one for 8.5 % of these, without its "twice as often" 1.5 %.)
+    // A uniformly random key function reads every field and shares keys only by chance: the cause
+    // rule may name a field for 1 % of them (at 1 sd it does for 8.5 %, without "twice" 1.5 %).
     constexpr int32_t TABLES = 4000;
     uint64_t state = 20261209;
     int32_t named = 0;

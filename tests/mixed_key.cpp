@@ -1,9 +1,6 @@
-// The cache's key model with a well-mixed key function in place of its own:
-// 32-bit FNV-1a (offset basis 2166136261, prime 16777619) over every keyed byte,
-// the name through its terminator, then param, width and height low byte first,
-// and flag; the key is the hash modulo HASH_KEYS. Built into a copy of the
-// diagnosis, it shows what a good key function's diagnosis reads like. The
-// catalogue is the cache's own, its key function renamed out of the way.
+// The cache's key model with a well-mixed key function in its key function's place (renamed out of
+// the way): 32-bit FNV-1a over every keyed byte, the name through its terminator, param, width and
+// height low byte first, and flag, modulo HASH_KEYS. A good key function's diagnosis is its copy's.
 #define hashFunction cacheKeyFunction
 #include "cache_key.cpp"  // NOLINT(bugprone-suspicious-include)
 #undef hashFunction

@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# The plot script draws the pinned figures of the cache's key function and of a
-# well-mixed one and prints their verdicts; it refuses a figures folder that
-# lacks a file, a column or a row, or holds a row of another width or a
-# non-number, and an output path it cannot write, in one line naming the
-# problem: exit 1, nothing on stdout, and the output path left as it was.
-#   plot_test.sh PLOT_SCRIPT FIGURES MIXED_KEY_FIGURES
+# The plot script draws the pinned figures of the cache's key function and of a well-mixed one with
+# their verdicts; it refuses broken figures and an output path it cannot write in one line naming the
+# problem: exit 1, nothing on stdout, the output path left as it was.   plot_test.sh PLOT FIGURES MIXED
 set -uo pipefail
 plot=$1 figures=$2 mixed=$3
 work=$(mktemp -d)
@@ -24,10 +21,10 @@ state() {
     ls -A "$(dirname "$1")" 2>/dev/null
 }
 
-# refused WHAT OUTPUT STDERR_PATTERN: a copy of the cache's figures, edited by
-# the shell commands on stdin run in it, handed to the plot script, is refused.
+# refused WHAT STDERR_PATTERN [OUTPUT]: a copy of the cache's figures, edited by the shell commands
+# on stdin run in it, handed to the plot script with OUTPUT (an earlier picture), is refused.
 refused() {
-    local what=$1 output=$2 pattern=$3 before status
+    local what=$1 pattern=$2 output=${3:-$pics/a.png} before status
     rm -rf "$work/figures" && cp -r "$figures" "$work/figures" && (cd "$work/figures" && bash -e)
     before=$(state "$output")
     "${as[@]}" env PATH="$path" timeout 20 bash "$plot" "$output" "$work/figures" >"$work/out" 2>"$work/err"
@@ -69,31 +66,26 @@ for row in "$figures:cache" "$mixed:mixed"; do
     fi
 done
 
-d=$work/figures
-refused "no counts.csv" "$pics/a.png" "$d has no readable counts.csv" <<<'rm counts.csv'
-refused "over 1 MB" "$pics/a.png" "$d/keys.csv is larger than 1000000 bytes" <<<'head -c 1000000 /dev/zero >>keys.csv'
-refused "a key's row missing" "$pics/a.png" "the figures in $d: keys.csv holds 799 keys, not 800" <<<"sed -i '\$d' keys.csv"
-refused "the busiest count's row missing" "$pics/a.png" "the figures in $d: counts.csv counts 797 keys, not 800" \
-    <<<"sed -i '\$d' counts.csv"
-refused "a field's row missing" "$pics/a.png" \
-    "the figures in $d: the values of the fields in fields.csv multiply to 2400, not the 4800 descriptors" \
-    <<<"sed -i '/,flag,/d' fields.csv"
-refused "a row of another width" "$pics/a.png" "the figures in $d: counts.csv, line 3: 5 fields, its header 6" \
-    <<<"sed -i '3s/,[^,]*\$//' counts.csv"
-refused "a non-number" "$pics/a.png" "the figures in $d: keys.csv, line 9: hits is not a number: 1e3" \
-    <<<"sed -i '9s/,[0-9]*\$/,1e3/' keys.csv"
-refused "a column missing" "$pics/a.png" "the figures in $d: fields.csv, line 1: no column ratio" \
-    <<<"sed -i '1s/,ratio,/,times,/' fields.csv"
-refused "missing output folder" "$work/none/a.png" "the output folder $work/none does not exist" <<<':'
+d=$work/figures in="the figures in $work/figures:"
+refused "no counts.csv" "$d has no readable counts.csv" <<<'rm counts.csv'
+refused "over 1 MB" "$d/keys.csv is larger than 1000000 bytes" <<<'head -c 1000000 /dev/zero >>keys.csv'
+refused "a key's row missing" "$in keys.csv holds 799 keys, not 800" <<<"sed -i '\$d' keys.csv"
+refused "the busiest count's row missing" "$in counts.csv counts 797 keys, not 800" <<<"sed -i '\$d' counts.csv"
+refused "a field's row missing" "$in the values of the fields in fields.csv multiply to 2400, not the 4800\
+ descriptors" <<<"sed -i '/,flag,/d' fields.csv"
+refused "a row of another width" "$in counts.csv, line 3: 5 fields, its header 6" <<<"sed -i '3s/,[^,]*\$//' counts.csv"
+refused "a non-number" "$in keys.csv, line 9: hits is not a number: 1e3" <<<"sed -i '9s/,[0-9]*\$/,1e3/' keys.csv"
+refused "a column missing" "$in fields.csv, line 1: no column ratio" <<<"sed -i '1s/,ratio,/,times,/' fields.csv"
+refused "missing output folder" "the output folder $work/none does not exist" "$work/none/a.png" <<<':'
 mkfifo "$pics/fifo"
-refused "output path not a regular file" "$pics/fifo" "the output path $pics/fifo is not a regular file" <<<':'
+refused "output path not a regular file" "the output path $pics/fifo is not a regular file" "$pics/fifo" <<<':'
 mkdir "$pics/folder"
-refused "output path is a folder" "$pics/folder" "the output path $pics/folder is a folder" <<<':'
+refused "output path is a folder" "the output path $pics/folder is a folder" "$pics/folder" <<<':'
 # Fails after the picture was staged beside it: the name is too long to rename to.
-refused "no staged copy left" "$pics/$(printf '%0300d' 0)" 'cannot name the picture .*' <<<':'
+refused "no staged copy left" 'cannot name the picture .*' "$pics/$(printf '%0300d' 0)" <<<':'
 mkdir "$work/stub" && printf '#!/bin/sh\nkill -SEGV $$\n' >"$work/stub/gnuplot" && chmod +x "$work/stub/gnuplot"
 path=$work/stub:$PATH
-refused "gnuplot killed" "$pics/a.png" 'gnuplot was killed by signal SEGV' <<<':'
+refused "gnuplot killed" 'gnuplot was killed by signal SEGV' <<<':'
 path=$PATH
 
 # A file it may not write, as a user who may not: root may write any file.
@@ -106,7 +98,7 @@ if [ "$(id -u)" -eq 0 ]; then
     cp "$plot" "$(dirname "$plot")/distribution.gp" "$work/" && chmod 644 "$work"/*.sh && plot=$work/${plot##*/}
     as=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
 fi
-refused "unwritable output file" "$shared/kept.png" "the output file $shared/kept.png is not writable" <<<':'
+refused "unwritable output file" "the output file $shared/kept.png is not writable" "$shared/kept.png" <<<':'
 
 [ "$failures" -eq 0 ] && echo "plot: passed"
 [ "$failures" -eq 0 ]
