@@ -86,6 +86,19 @@ expect_error() {
     fi
 }
 
+# same_figures PINNED DIR: DIR holds PINNED's files (and notes.txt), line for line, field for field.
+# Reals may differ in their last digits, as one libm's logarithms do from another's: by 1e-9 at most.
+same_figures() {
+    [ "$(ls "$1")" = "$(ls -I notes.txt "$2")" ] || return 1
+    for file in "$1"/*; do
+        awk -F, -v real='^-?[0-9.]+(e[-+][0-9]+)?$' 'NR == FNR { line[FNR] = $0; lines = FNR; next }
+            { n = split(line[FNR], pinned, ","); if (n != NF) bad = 1
+              for (i = 1; i <= NF; i++) if ($i != pinned[i] && !($i ~ real && pinned[i] ~ real &&
+                  ($i - pinned[i]) ^ 2 <= 1e-18 * pinned[i] ^ 2)) bad = 1 }
+            END { exit bad || FNR != lines }' "$file" "$2/${file##*/}" || return 1
+    done
+}
+
 case $check in
 report)  # the tester's arguments change nothing; the diagnosis's are its options
     run ''
@@ -99,7 +112,7 @@ data | mixed)  # --data DIR: the same text, and the files as pinned, in a new fo
     for row in "a new folder" "its own files, beside a file of the user's"; do
         run '' --data "$work/figures"
         expect_report "$row" quiet
-        diff -r -x notes.txt "${expected%.txt}-figures" "$work/figures" >"$work/diff" || fail "$row" "$(head -c 300 "$work/diff")"
+        same_figures "${expected%.txt}-figures" "$work/figures" || fail "$row" "the figures are not those pinned"
         [ "$(cat "$work/figures/notes.txt" 2>/dev/null)" = "${notes-}" ] || fail "$row" "the user's file was not kept"
         notes="the user's" && echo "$notes" >"$work/figures/notes.txt"
     done
