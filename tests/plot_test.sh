@@ -9,8 +9,7 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 as=()        # how the script is run: as this user, or as another one
 path=$PATH   # the script's PATH
-pics=$work/pics
-mkdir "$pics"
+pics=$work/pics && mkdir "$pics"
 echo earlier >"$pics/a.png"  # an earlier picture, writable: the common case
 
 # state PATH: what is at PATH (nothing, a folder, or a file's checksum), and
@@ -36,12 +35,11 @@ refused() {
     fi
 }
 
-# Drawn, for each key function, under a name that starts with "-", with the mode
-# the umask leaves, and the verdict printed. The figures worked by hand: the
-# cache's counts' squares sum to 57080, so chi-square = 57080 / 6 - 4800 = 4713,
-# 5.9 times a random key function's 800 x (1 - 1/800) = 799, which leaves 800 x
-# (799/800)^4800 = 2 keys empty; as blind, 2400 inputs twice: 2 x 799 = 1598,
-# 800 x (799/800)^2400 = 40 empty. The well-mixed key's squares sum to 33516.
+# Drawn, for each key function, under a name that starts with "-", with the mode the umask leaves,
+# and the verdict printed, worked by hand: the cache's counts' squares sum to 57080, so chi-square =
+# 57080 / 6 - 4800 = 4713, 5.9 times a random key function's 800 x (1 - 1/800) = 799, which leaves
+# 800 x (799/800)^4800 = 2 keys empty; as blind, 2400 inputs twice: 2 x 799 = 1598, 800 x
+# (799/800)^2400 = 40 empty. The well-mixed key's squares sum to 33516: 33516 / 6 - 4800 = 786.
 random="A uniformly random key function would leave about 2 of the 800 keys empty, reach a highest count\
  of about 15 and score a chi-square of about 799; this one leaves"
 declare -A drawn
@@ -77,22 +75,16 @@ refused "a row of another width" "$in counts.csv, line 3: 5 fields, its header 6
 refused "a non-number" "$in keys.csv, line 9: hits is not a number: 1e3" <<<"sed -i '9s/,[0-9]*\$/,1e3/' keys.csv"
 refused "a column missing" "$in fields.csv, line 1: no column ratio" <<<"sed -i '1s/,ratio,/,times,/' fields.csv"
 refused "missing output folder" "the output folder $work/none does not exist" "$work/none/a.png" <<<':'
-mkfifo "$pics/fifo"
+mkfifo "$pics/fifo" && mkdir "$pics/folder"
 refused "output path not a regular file" "the output path $pics/fifo is not a regular file" "$pics/fifo" <<<':'
-mkdir "$pics/folder"
 refused "output path is a folder" "the output path $pics/folder is a folder" "$pics/folder" <<<':'
 # Fails after the picture was staged beside it: the name is too long to rename to.
 refused "no staged copy left" 'cannot name the picture .*' "$pics/$(printf '%0300d' 0)" <<<':'
 mkdir "$work/stub" && printf '#!/bin/sh\nkill -SEGV $$\n' >"$work/stub/gnuplot" && chmod +x "$work/stub/gnuplot"
-path=$work/stub:$PATH
-refused "gnuplot killed" 'gnuplot was killed by signal SEGV' <<<':'
-path=$PATH
+path=$work/stub:$PATH refused "gnuplot killed" 'gnuplot was killed by signal SEGV' <<<':'
 
 # A file it may not write, as a user who may not: root may write any file.
-shared=$work/shared
-mkdir -m 1777 "$shared"
-echo earlier >"$shared/kept.png"
-chmod 444 "$shared/kept.png"
+shared=$work/shared && mkdir -m 1777 "$shared" && echo earlier >"$shared/kept.png" && chmod 444 "$shared/kept.png"
 if [ "$(id -u)" -eq 0 ]; then
     chmod 755 "$work"
     cp "$plot" "$(dirname "$plot")/distribution.gp" "$work/" && chmod 644 "$work"/*.sh && plot=$work/${plot##*/}

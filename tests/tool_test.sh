@@ -75,8 +75,7 @@ expect_report() {
     [ "$2" = quiet ] && [ -s "$work/err" ] && fail "$1" "stderr: $(head -c 300 "$work/err")"
 }
 
-# expect_error WHAT PATTERN [STATUS]: exit STATUS (1), nothing on stdout, one
-# stderr line matching PATTERN.
+# expect_error WHAT PATTERN [STATUS]: exit STATUS (1), nothing on stdout, one stderr line matching PATTERN.
 expect_error() {
     expect_status "$1" "${3:-1}" || return
     [ -s "$work/out" ] && { fail "$1" "printed $(wc -c <"$work/out") bytes on stdout"; return 1; }
@@ -92,9 +91,8 @@ same_figures() {
     [ "$(ls "$1")" = "$(ls -I notes.txt "$2")" ] || return 1
     for file in "$1"/*; do
         awk -F, -v real='^-?[0-9.]+(e[-+][0-9]+)?$' 'NR == FNR { line[FNR] = $0; lines = FNR; next }
-            { n = split(line[FNR], pinned, ","); if (n != NF) bad = 1
-              for (i = 1; i <= NF; i++) if ($i != pinned[i] && !($i ~ real && pinned[i] ~ real &&
-                  ($i - pinned[i]) ^ 2 <= 1e-18 * pinned[i] ^ 2)) bad = 1 }
+            { bad += split(line[FNR], pinned, ",") != NF; for (i = 1; i <= NF; i++) bad += $i != pinned[i] &&
+              !($i ~ real && pinned[i] ~ real && ($i - pinned[i]) ^ 2 <= 1e-18 * pinned[i] ^ 2) }
             END { exit bad || FNR != lines }' "$file" "$2/${file##*/}" || return 1
     done
 }
