@@ -224,20 +224,22 @@ void writeFields(std::FILE* out, const key_diagnosis& diagnosis) {
     }
 }
 
+// One baseline's row: this key's figures beside the baseline's.
+void writeSpreadRow(std::FILE* out, const key_spread& spread, const char* name,
+                    const random_baseline& baseline) {
+    std::fprintf(out, "%s,%s,%s,%d,%d,%d,%.17g,%.17g,%d,%d,%.17g,%.17g,%.17g,%.17g\n", CANDIDATE,
+                 KEYSET, name, baseline.inputs, baseline.repeats, spread.emptyKeys,
+                 baseline.emptyMean, baseline.emptySd, spread.busiest, baseline.busiestMedian,
+                 baseline.busiestAtLeast, spread.chiSquare, baseline.chiMean, baseline.chiSd);
+}
+
 void writeSpread(std::FILE* out, const key_diagnosis& diagnosis) {
     std::fprintf(out,
                  "candidate,keyset,baseline,inputs,repeats,empty,empty_mean,empty_sd,busiest,"
                  "busiest_median,p_busiest,chi_square,chi_mean,chi_sd\n");
-    const key_spread& spread = diagnosis.spread;
-    for (const random_baseline* baseline : {&diagnosis.random, &diagnosis.blind}) {
-        if (baseline == &diagnosis.blind && !hasBlindBaseline(diagnosis)) break;
-        std::fprintf(out, "%s,%s,%s,%d,%d,%d,%.17g,%.17g,%d,%d,%.17g,%.17g,%.17g,%.17g\n",
-                     CANDIDATE, KEYSET, baseline == &diagnosis.random ? "random" : "blind",
-                     baseline->inputs, baseline->repeats, spread.emptyKeys, baseline->emptyMean,
-                     baseline->emptySd, spread.busiest, baseline->busiestMedian,
-                     baseline->busiestAtLeast, spread.chiSquare, baseline->chiMean,
-                     baseline->chiSd);
-    }
+    writeSpreadRow(out, diagnosis.spread, "random", diagnosis.random);
+    if (hasBlindBaseline(diagnosis))
+        writeSpreadRow(out, diagnosis.spread, "blind", diagnosis.blind);
 }
 
 void writeCauses(std::FILE* out, const key_diagnosis& diagnosis) {
