@@ -25,7 +25,9 @@ void fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t wi
     d.flag = static_cast<uint8_t>(flag);
 }
 
-bool keyCombinations(combination_keys& keyOf, int32_t& badKey) {
+void keyTheSweep(const key_function* functions, int32_t count, combination_keys* keyOf,
+                 outside_keys* outside) {
+    for (int32_t function = 0; function < count; ++function) outside[function] = {0, 0};
     // One record reused for every combination; cleared once so that its payload
     // is defined when it is copied into each call.
     image_descriptor d{};
@@ -34,16 +36,23 @@ bool keyCombinations(combination_keys& keyOf, int32_t& badKey) {
         for (int8_t param = 0; param < SWEEP_PARAMS; ++param)
             for (int32_t width = 0; width < SWEEP_WIDTHS; ++width)
                 for (int32_t height = 0; height < SWEEP_HEIGHTS; ++height)
-                    for (int8_t flag = 0; flag < SWEEP_FLAGS; ++flag) {
+                    for (int8_t flag = 0; flag < SWEEP_FLAGS; ++flag, ++combination) {
                         fillDescriptor(d, image, param, width, height, flag);
-                        const int32_t key = hashFunction(d);
-                        if (key < 0 || key >= HASH_KEYS) {
-                            badKey = key;
-                            return false;
+                        for (int32_t function = 0; function < count; ++function) {
+                            const int32_t key = functions[function](d);
+                            keyOf[function][combination] = key;
+                            if (key >= 0 && key < HASH_KEYS) continue;
+                            if (outside[function].count++ == 0) outside[function].first = key;
                         }
-                        keyOf[combination++] = key;
                     }
-    return true;
+}
+
+bool keyCombinations(combination_keys& keyOf, int32_t& badKey) {
+    const key_function cacheKey = hashFunction;
+    outside_keys outside{};
+    keyTheSweep(&cacheKey, 1, &keyOf, &outside);
+    badKey = outside.first;
+    return outside.count == 0;
 }
 
 void countHits(const combination_keys& keyOf, hits_per_key& keyCount) {

@@ -60,9 +60,23 @@ using keys_per_count = std::array<int32_t, HASH_KEYS>;
 void fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t width, int32_t height,
                     int8_t flag);
 
-// The sweep: keys every combination once, in sweep order, with one by-value
-// call each. Returns false and the key in badKey if it stops at a key outside
-// 0 .. HASH_KEYS - 1; every key it stores lies within.
+// A key function with the by-value signature of hashFunction.
+using key_function = int32_t (*)(image_descriptor);
+
+// The keys a key function gave outside 0 .. HASH_KEYS - 1: how many, and the first.
+struct outside_keys {
+    int32_t count;
+    int32_t first;  // 0 when count is 0
+};
+
+// The sweep for several key functions at once: one record per combination, in
+// sweep order, copied into one by-value call of each function. keyOf[f] and
+// outside[f] get function f's keys, those outside the table stored as they came.
+void keyTheSweep(const key_function* functions, int32_t count, combination_keys* keyOf,
+                 outside_keys* outside);
+
+// The sweep for hashFunction alone. Returns false and the first key outside
+// 0 .. HASH_KEYS - 1 in badKey if there is one; else every key it stored lies within.
 bool keyCombinations(combination_keys& keyOf, int32_t& badKey);
 
 // The hits per key of the keys the sweep stored.
