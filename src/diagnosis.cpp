@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -12,6 +13,11 @@ constexpr double KEYS = HASH_KEYS;
 constexpr int32_t MOST_VALUES = *std::max_element(SWEEP_VALUES.begin(), SWEEP_VALUES.end());
 
 std::size_t at(int32_t index) { return static_cast<std::size_t>(index); }
+
+// The event a chance is of, "busiest >= 38".
+struct event_text {
+    char text[64];
+};
 
 // P(X = k) for X ~ Binomial(n, 1 / HASH_KEYS), through logarithms, which do not
 // underflow where the probability itself still fits a double.
@@ -158,14 +164,64 @@ int32_t listedInputsEnd(const random_baseline& baseline) {
     return inputs;
 }
 
-chance_text busiestChanceText(const random_baseline& baseline, int32_t busiest) {
+chance_text chanceText(const char* event, const char* relation, double chance) {
     chance_text shown{};
-    if (baseline.busiestAtLeast >= 1e-300)
-        std::snprintf(shown.text, sizeof shown.text, "P(busiest >= %d) = %.2g", busiest,
-                      baseline.busiestAtLeast);
+    if (chance >= 1e-300)
+        std::snprintf(shown.text, sizeof shown.text, "P(%s) %s %.2g", event, relation, chance);
     else
-        std::snprintf(shown.text, sizeof shown.text, "P(busiest >= %d) < 1e-300", busiest);
+        std::snprintf(shown.text, sizeof shown.text, "P(%s) < 1e-300", event);
     return shown;
+}
+
+chance_text busiestChanceText(const random_baseline& baseline, int32_t busiest) {
+    event_text event{};
+    std::snprintf(event.text, sizeof event.text, "busiest >= %d", busiest);
+    return chanceText(event.text, "=", baseline.busiestAtLeast);
+}
+
+double emptyChance(const random_baseline& baseline, int32_t emptyKeys) {
+    const double e = emptyKeys;
+    const double logSets = std::lgamma(KEYS + 1) - std::lgamma(e + 1) - std::lgamma(KEYS - e + 1);
+    return std::min(1.0, std::exp(logSets + baseline.inputs * std::log1p(-e / KEYS)));
+}
+
+chi_square_tails chiSquareChances(const random_baseline& baseline, double chiSquare) {
+    // The regularised incomplete gamma functions P(a, x) and Q(a, x) = 1 - P, with
+    // a = half the degrees of freedom and x = half the chi-square of one repeat:
+    // P by its series below a + 1, Q by its continued fraction (modified Lentz)
+    // above, each where it converges fast and the smaller tail keeps its digits.
+    const double a = (KEYS - 1) / 2;
+    const double x = chiSquare / baseline.repeats / 2;
+    if (x <= 0) return {1.0, 0.0};
+    const double prefix = std::exp(a * std::log(x) - x - std::lgamma(a));
+    if (x < a + 1) {
+        double term = 1 / a;
+        double sum = term;
+        for (double n = 1; term > sum * 1e-17; ++n) {
+            term *= x / (a + n);
+            sum += term;
+        }
+        const double below = std::min(1.0, prefix * sum);
+        return {1 - below, below};
+    }
+    constexpr double TINY = 1e-300;
+    double b = x + 1 - a;
+    double c = 1 / TINY;
+    double d = 1 / b;
+    double fraction = d;
+    for (double n = 1;; ++n) {
+        const double an = -n * (n - a);
+        b += 2;
+        d = an * d + b;
+        if (std::fabs(d) < TINY) d = TINY;
+        c = b + an / c;
+        if (std::fabs(c) < TINY) c = TINY;
+        d = 1 / d;
+        fraction *= d * c;
+        if (std::fabs(d * c - 1) < 1e-16) break;
+    }
+    const double above = std::min(1.0, prefix * fraction);
+    return {above, 1 - above};
 }
 
 cause_ranking rankCauses(const field_table& fields) {
@@ -192,4 +248,55 @@ void diagnose(const combination_keys& keyOf, key_diagnosis& diagnosis) {
     diagnosis.random = randomBaseline(SWEEP_COMBINATIONS, 1, diagnosis.spread.busiest);
     diagnosis.blind = blindBaseline(diagnosis.fields, diagnosis.spread.busiest);
     diagnosis.causes = rankCauses(diagnosis.fields);
+}
+
+namespace {
+
+// The verdict's reasons as they are written: clauses joined by "; ".
+void addClause(key_verdict& verdict, const char* clause) {
+    const std::size_t used = std::strlen(verdict.reasons);
+    std::snprintf(verdict.reasons + used, sizeof verdict.reasons - used, "%s%s",
+                  used > 0 ? "; " : "", clause);
+}
+
+}  // namespace
+
+key_verdict judge(const outside_keys& outside, const key_diagnosis& diagnosis) {
+    key_verdict verdict{};
+    event_text event{};
+    if (outside.count > 0) {
+        std::snprintf(event.text, sizeof event.text, "%d keys outside 0..%d (the first %d)",
+                      outside.count, HASH_KEYS - 1, outside.first);
+        addClause(verdict, event.text);
+        return verdict;
+    }
+    const char* separator = "never reads ";
+    for (int32_t field = 0; field < SWEEP_FIELDS; ++field)
+        if (diagnosis.fields[at(field)].neverRead) {
+            const std::size_t used = std::strlen(verdict.reasons);
+            std::snprintf(verdict.reasons + used, sizeof verdict.reasons - used, "%s%s", separator,
+                          SWEEP_FIELD_NAMES[at(field)]);
+            separator = ", ";
+        }
+    const key_spread& spread = diagnosis.spread;
+    const random_baseline& random = diagnosis.random;
+    const double empty = emptyChance(random, spread.emptyKeys);
+    if (empty < UNLIKELY) {
+        std::snprintf(event.text, sizeof event.text, "empty >= %d", spread.emptyKeys);
+        addClause(verdict, chanceText(event.text, "<=", empty).text);
+    }
+    if (random.busiestAtLeast < UNLIKELY)
+        addClause(verdict, busiestChanceText(random, spread.busiest).text);
+    const chi_square_tails chi = chiSquareChances(random, spread.chiSquare);
+    if (chi.above < UNLIKELY) {
+        std::snprintf(event.text, sizeof event.text, "chi-square >= %.1f", spread.chiSquare);
+        addClause(verdict, chanceText(event.text, "=", chi.above).text);
+    }
+    verdict.passes = verdict.reasons[0] == '\0';
+    if (verdict.passes && chi.below < UNLIKELY) {
+        std::snprintf(event.text, sizeof event.text, "chi-square <= %.1f", spread.chiSquare);
+        addClause(verdict, "more even than random");
+        addClause(verdict, chanceText(event.text, "=", chi.below).text);
+    }
+    return verdict;
 }

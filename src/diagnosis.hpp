@@ -68,13 +68,30 @@ double expectedKeysWith(const random_baseline& baseline, int32_t hits);
 inline constexpr double LISTED_KEYS = 0.5;
 int32_t listedInputsEnd(const random_baseline& baseline);
 
-// The figure "P(busiest >= M)" as the diagnosis gives it: "P(busiest >= 38) =
-// 1.5e-15", two significant digits, or "P(busiest >= 4800) < 1e-300" where the
-// probability lies below what it tells apart.
+// A chance as the diagnosis gives it: "P(EVENT) = 1.5e-15", two significant
+// digits, with "<=" in place of "=" for an upper bound, or "P(EVENT) < 1e-300"
+// where it lies below what it tells apart.
 struct chance_text {
-    char text[48];
+    char text[96];
 };
+chance_text chanceText(const char* event, const char* relation, double chance);
+// "P(busiest >= M) = ..." for the baseline's busiestAtLeast.
 chance_text busiestChanceText(const random_baseline& baseline, int32_t busiest);
+
+// The chance that the baseline's random key function leaves at least emptyKeys
+// keys empty, bounded from above by the expected number of sets of that many
+// keys that are all empty, C(m, e) (1 - e/m)^n: an upper bound, so a verdict
+// drawn from it errs toward passing.
+double emptyChance(const random_baseline& baseline, int32_t emptyKeys);
+
+// The chances that the baseline's random key function scores a chi-square of at
+// least, and of at most, chiSquare: repeats times a chi-square variable with
+// HASH_KEYS - 1 degrees of freedom.
+struct chi_square_tails {
+    double above;
+    double below;
+};
+chi_square_tails chiSquareChances(const random_baseline& baseline, double chiSquare);
 
 // The causes, worst first: the fields that are causes, by ratio, ties in the
 // record's order. Never-read fields come first: their 800x is the most a field
@@ -103,3 +120,27 @@ void diagnose(const combination_keys& keyOf, key_diagnosis& diagnosis);
 
 // A blind baseline apart from the first, where some field is never read.
 inline bool hasBlindBaseline(const key_diagnosis& diagnosis) { return diagnosis.blind.repeats > 1; }
+
+// The verdict on a key function over the sweep. It fails when it never reads a
+// field, gives a key outside 0 .. HASH_KEYS - 1, or leaves a figure that a
+// uniformly random key function over the same inputs reaches with a chance below
+// UNLIKELY: many empty keys (emptyChance), a busy busiest key (busiestAtLeast)
+// or a high chi-square. A spread more even than random is no fault: it is told,
+// with its chance, where a chi-square that low has a chance below UNLIKELY. A
+// uniformly random key function reads every field and keeps its keys in the
+// table, so it fails only on a figure: with a chance of at most
+// JUDGED_FIGURES x UNLIKELY.
+inline constexpr int32_t JUDGED_FIGURES = 3;
+inline constexpr double UNLIKELY = 1e-4;
+inline constexpr double MOST_FALSE_FAILURES = 0.001;
+static_assert(JUDGED_FIGURES * UNLIKELY <= MOST_FALSE_FAILURES);
+
+struct key_verdict {
+    bool passes;
+    // Why, in clauses joined by "; ", with no double quote: for one that fails,
+    // the reasons; for one that passes, "" or how it is more even than random.
+    char reasons[320];
+};
+
+// The verdict; diagnosis is read only when no key fell outside the table.
+key_verdict judge(const outside_keys& outside, const key_diagnosis& diagnosis);

@@ -1,7 +1,10 @@
 // Tells the key function's owner why it spreads the sweep as it does: which
 // fields it wastes, and how far its spread lies from a uniformly random key
-// function's, and from one as blind as it is. Prints on standard output; with
-// --data DIR it also writes every figure in DIR, as CSV files (docs/figures.md).
+// function's, and from one as blind as it is; then sets every candidate key
+// function beside it, each with its verdict. Prints on standard output; with
+// --data DIR it also writes every figure in DIR, as CSV files (docs/figures.md);
+// with --check it fails when the cache's own key function fails its verdict.
+#include "candidates.hpp"
 #include "diagnosis.hpp"
 #include "program.hpp"
 
@@ -21,11 +24,21 @@
 namespace {
 
 constexpr const char* PROGRAM = "hashFunctionDiagnosis";
-constexpr const char* USAGE = "usage: hashFunctionDiagnosis [--data DIR]";
+constexpr const char* USAGE = "usage: hashFunctionDiagnosis [--data DIR] [--check]";
 // The figures' files name the key function and the keyset of every figure, so
 // that more of either add rows, never columns.
-constexpr const char* CANDIDATE = "hashFunction";
 constexpr const char* KEYSET = "sweep";
+
+// Every candidate over the sweep: its keys outside the table, and where there
+// are none, its diagnosis; and its verdict.
+struct candidate_figures {
+    outside_keys outside;
+    key_diagnosis diagnosis;  // only where outside.count is 0
+    key_verdict verdict;
+};
+using compared_candidates = std::array<candidate_figures, MOST_CANDIDATES>;
+
+bool hasFigures(const candidate_figures& candidate) { return candidate.outside.count == 0; }
 
 std::size_t at(int32_t index) { return static_cast<std::size_t>(index); }
 
@@ -143,7 +156,7 @@ void printCauses(std::FILE* out, const key_diagnosis& diagnosis) {
 
 void printDiagnosis(const key_diagnosis& diagnosis) {
     const key_spread& spread = diagnosis.spread;
-    std::printf("%s over the %s: %d descriptors, %d keys\n\n", CANDIDATE, KEYSET,
+    std::printf("%s over the %s: %d descriptors, %d keys\n\n", keyCandidates[0].name, KEYSET,
                 SWEEP_COMBINATIONS, HASH_KEYS);
     printFields(diagnosis.fields);
     std::printf(
@@ -159,9 +172,114 @@ void printDiagnosis(const key_diagnosis& diagnosis) {
     printCauses(stdout, diagnosis);
 }
 
+// A verdict as the table and the headline give it: "passes", "passes; more even
+// than random; P(...) = ...", or "fails: " and the reasons.
+struct verdict_text {
+    char text[sizeof(key_verdict::reasons) + 16];
+};
+verdict_text verdictText(const key_verdict& verdict) {
+    verdict_text shown{};
+    const char* separator = verdict.reasons[0] == '\0' ? "" : verdict.passes ? "; " : ": ";
+    std::snprintf(shown.text, sizeof shown.text, "%s%s%s", verdict.passes ? "passes" : "fails",
+                  separator, verdict.reasons);
+    return shown;
+}
+
+// One row of the candidates' table: a figure's text, or "-" where it has none.
+struct cell_text {
+    char text[48];
+};
+
+// The fields a key function never reads, "name,flag", or "-".
+cell_text neverReadText(const key_diagnosis& diagnosis) {
+    cell_text shown{};
+    for (int32_t field = 0; field < SWEEP_FIELDS; ++field) {
+        if (!diagnosis.fields[at(field)].neverRead) continue;
+        const std::size_t used = std::strlen(shown.text);
+        std::snprintf(shown.text + used, sizeof shown.text - used, "%s%s", used > 0 ? "," : "",
+                      SWEEP_FIELD_NAMES[at(field)]);
+    }
+    if (shown.text[0] == '\0') std::snprintf(shown.text, sizeof shown.text, "-");
+    return shown;
+}
+
+// The field whose pairs share keys most often against random (the first of
+// equals), and its ratio: "height 133x".
+cell_text worstFieldText(const key_diagnosis& diagnosis) {
+    int32_t worst = 0;
+    for (int32_t field = 1; field < SWEEP_FIELDS; ++field)
+        if (diagnosis.fields[at(field)].ratio > diagnosis.fields[at(worst)].ratio) worst = field;
+    cell_text shown{};
+    std::snprintf(shown.text, sizeof shown.text, "%s %s", SWEEP_FIELD_NAMES[at(worst)],
+                  timesRandom(diagnosis.fields[at(worst)].ratio).text);
+    return shown;
+}
+
+// How far a chi-square lies from a baseline's mean, in its standard deviations,
+// or "-" where it cannot vary.
+cell_text sdText(double chiSquare, const random_baseline& baseline) {
+    cell_text shown{};
+    if (baseline.chiSd > 0)
+        std::snprintf(shown.text, sizeof shown.text, "%+.1f",
+                      (chiSquare - baseline.chiMean) / baseline.chiSd);
+    else
+        std::snprintf(shown.text, sizeof shown.text, "-");
+    return shown;
+}
+
+void printCandidates(const compared_candidates& compared) {
+    std::printf("\nCandidates over the %s, side by side:\n", KEYSET);
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        std::printf("  %-*s  %s\n", CANDIDATE_NAME_SIZE, keyCandidates[candidate].name,
+                    keyCandidates[candidate].summary);
+    const char* const row = "%-*s  %-12s  %-12s  %5s  %7s  %10s  %10s  %9s  %8s  %s\n";
+    std::printf("\n");
+    std::printf(row, CANDIDATE_NAME_SIZE, "candidate", "never read", "worst field", "empty",
+                "busiest", "P(busiest)", "chi-square", "sd random", "sd blind", "verdict");
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+        const candidate_figures& figures = compared[at(candidate)];
+        const char* name = keyCandidates[candidate].name;
+        if (!hasFigures(figures)) {
+            std::printf(row, CANDIDATE_NAME_SIZE, name, "-", "-", "-", "-", "-", "-", "-", "-",
+                        verdictText(figures.verdict).text);
+            continue;
+        }
+        const key_diagnosis& diagnosis = figures.diagnosis;
+        const key_spread& spread = diagnosis.spread;
+        cell_text empty{}, busiest{}, chance{}, chiSquare{}, blind{};
+        std::snprintf(empty.text, sizeof empty.text, "%d", spread.emptyKeys);
+        std::snprintf(busiest.text, sizeof busiest.text, "%d", spread.busiest);
+        if (diagnosis.random.busiestAtLeast >= 1e-300)
+            std::snprintf(chance.text, sizeof chance.text, "%.2g", diagnosis.random.busiestAtLeast);
+        else
+            std::snprintf(chance.text, sizeof chance.text, "< 1e-300");
+        std::snprintf(chiSquare.text, sizeof chiSquare.text, "%.1f", spread.chiSquare);
+        if (hasBlindBaseline(diagnosis))
+            blind = sdText(spread.chiSquare, diagnosis.blind);
+        else
+            std::snprintf(blind.text, sizeof blind.text, "-");
+        std::printf(row, CANDIDATE_NAME_SIZE, name, neverReadText(diagnosis).text,
+                    worstFieldText(diagnosis).text, empty.text, busiest.text, chance.text,
+                    chiSquare.text, sdText(spread.chiSquare, diagnosis.random).text, blind.text,
+                    verdictText(figures.verdict).text);
+    }
+    std::printf(
+        "\nworst field: the field whose pairs share a key most often, against random. sd: the\n"
+        "chi-square's distance from a uniformly random key function's mean (blind: one as blind\n"
+        "as this one), in standard deviations. P(busiest): the chance that a random key\n"
+        "function's busiest key holds as many hits. A candidate fails when it never reads a\n"
+        "field, gives a key outside 0..%d, or leaves as many empty keys, a busiest key as busy or\n"
+        "a chi-square as high as a uniformly random key function does with a chance below %g;\n"
+        "a uniformly random one fails so with a chance of at most %g. More even than random\n"
+        "is no fault.\n",
+        HASH_KEYS - 1, UNLIKELY, JUDGED_FIGURES * UNLIKELY);
+}
+
 // The verdict that make plot prints and the picture takes as its headline: the
-// spread against each baseline in a sentence, then the causes' line.
-void writeHeadline(std::FILE* out, const key_diagnosis& diagnosis) {
+// cache key's spread against each baseline in a sentence and its causes' line,
+// then every candidate's verdict, a line each.
+void writeHeadline(std::FILE* out, const compared_candidates& compared) {
+    const key_diagnosis& diagnosis = compared[0].diagnosis;
     const key_spread& spread = diagnosis.spread;
     const random_baseline& random = diagnosis.random;
     std::fprintf(out,
@@ -179,43 +297,42 @@ void writeHeadline(std::FILE* out, const key_diagnosis& diagnosis) {
                      diagnosis.blind.emptyMean, diagnosis.blind.busiestMedian,
                      diagnosis.blind.chiMean, spread.chiSquare / diagnosis.blind.chiMean);
     printCauses(out, diagnosis);
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        std::fprintf(out, "%s %s\n", keyCandidates[candidate].name,
+                     verdictText(compared[at(candidate)].verdict).text);
 }
 
-// The figures' files: reals at full precision, so that a reader gets the very
-// doubles the text was rounded from; flags as 0 and 1; an absent figure empty.
-void writeKeys(std::FILE* out, const key_diagnosis& diagnosis) {
-    std::fprintf(out, "candidate,keyset,key,hits\n");
+// The figures' files, a row group per candidate: reals at full precision, so
+// that a reader gets the very doubles the text was rounded from; flags as 0 and
+// 1; an absent figure empty. Each writer writes one candidate's rows.
+void writeKeys(std::FILE* out, const char* name, const key_diagnosis& diagnosis) {
     for (int32_t key = 0; key < HASH_KEYS; ++key)
-        std::fprintf(out, "%s,%s,%d,%d\n", CANDIDATE, KEYSET, key, diagnosis.keyCount[at(key)]);
+        std::fprintf(out, "%s,%s,%d,%d\n", name, KEYSET, key, diagnosis.keyCount[at(key)]);
 }
 
 // Hit counts from 0 up to the busiest key's, or to the last count either
 // baseline's text lists, whichever is higher.
-void writeCounts(std::FILE* out, const key_diagnosis& diagnosis) {
+void writeCounts(std::FILE* out, const char* name, const key_diagnosis& diagnosis) {
     const bool blind = hasBlindBaseline(diagnosis);
     int32_t top = std::max(diagnosis.spread.busiest, listedInputsEnd(diagnosis.random) - 1);
     if (blind)
         top = std::max(top, (listedInputsEnd(diagnosis.blind) - 1) * diagnosis.blind.repeats);
     top = std::min(top, SWEEP_COMBINATIONS);
-    std::fprintf(out, "candidate,keyset,hits,keys,random,blind\n");
     for (int32_t hits = 0; hits <= top; ++hits) {
-        std::fprintf(out, "%s,%s,%d,%d,%.17g,", CANDIDATE, KEYSET, hits,
+        std::fprintf(out, "%s,%s,%d,%d,%.17g,", name, KEYSET, hits,
                      diagnosis.keysWithHits[at(hits)], expectedKeysWith(diagnosis.random, hits));
         if (blind) std::fprintf(out, "%.17g", expectedKeysWith(diagnosis.blind, hits));
         std::fprintf(out, "\n");
     }
 }
 
-void writeFields(std::FILE* out, const key_diagnosis& diagnosis) {
-    std::fprintf(out,
-                 "candidate,field,values,pairs,shared,random,ratio,never_read,cause,"
-                 "crowd_field,crowd_value,crowd_pairs\n");
+void writeFields(std::FILE* out, const char* name, const key_diagnosis& diagnosis) {
     for (int32_t field = 0; field < SWEEP_FIELDS; ++field) {
         const field_sharing& sharing = diagnosis.fields[at(field)];
-        std::fprintf(out, "%s,%s,%d,%d,%d,%.17g,%.17g,%d,%d,", CANDIDATE,
-                     SWEEP_FIELD_NAMES[at(field)], SWEEP_VALUES[at(field)], sharing.pairs,
-                     sharing.sharedPairs, sharing.randomPairs, sharing.ratio,
-                     sharing.neverRead ? 1 : 0, sharing.cause ? 1 : 0);
+        std::fprintf(out, "%s,%s,%d,%d,%d,%.17g,%.17g,%d,%d,", name, SWEEP_FIELD_NAMES[at(field)],
+                     SWEEP_VALUES[at(field)], sharing.pairs, sharing.sharedPairs,
+                     sharing.randomPairs, sharing.ratio, sharing.neverRead ? 1 : 0,
+                     sharing.cause ? 1 : 0);
         if (sharing.crowdField >= 0)
             std::fprintf(out, "%s,%d,%d\n", SWEEP_FIELD_NAMES[at(sharing.crowdField)],
                          sharing.crowdValue, sharing.crowdPairs);
@@ -224,59 +341,96 @@ void writeFields(std::FILE* out, const key_diagnosis& diagnosis) {
     }
 }
 
-// One baseline's row: this key's figures beside the baseline's.
-void writeSpreadRow(std::FILE* out, const key_spread& spread, const char* name,
-                    const random_baseline& baseline) {
-    std::fprintf(out, "%s,%s,%s,%d,%d,%d,%.17g,%.17g,%d,%d,%.17g,%.17g,%.17g,%.17g\n", CANDIDATE,
-                 KEYSET, name, baseline.inputs, baseline.repeats, spread.emptyKeys,
-                 baseline.emptyMean, baseline.emptySd, spread.busiest, baseline.busiestMedian,
-                 baseline.busiestAtLeast, spread.chiSquare, baseline.chiMean, baseline.chiSd);
-}
-
-void writeSpread(std::FILE* out, const key_diagnosis& diagnosis) {
+// One baseline's row: this key's figures beside the baseline's, and the chances
+// the verdict weighs.
+void writeSpreadRow(std::FILE* out, const char* name, const key_spread& spread,
+                    const char* baselineName, const random_baseline& baseline) {
+    const chi_square_tails chi = chiSquareChances(baseline, spread.chiSquare);
     std::fprintf(out,
-                 "candidate,keyset,baseline,inputs,repeats,empty,empty_mean,empty_sd,busiest,"
-                 "busiest_median,p_busiest,chi_square,chi_mean,chi_sd\n");
-    writeSpreadRow(out, diagnosis.spread, "random", diagnosis.random);
-    if (hasBlindBaseline(diagnosis))
-        writeSpreadRow(out, diagnosis.spread, "blind", diagnosis.blind);
+                 "%s,%s,%s,%d,%d,%d,%.17g,%.17g,%.17g,%d,%d,%.17g,%.17g,%.17g,%.17g,%.17g,"
+                 "%.17g\n",
+                 name, KEYSET, baselineName, baseline.inputs, baseline.repeats, spread.emptyKeys,
+                 baseline.emptyMean, baseline.emptySd, emptyChance(baseline, spread.emptyKeys),
+                 spread.busiest, baseline.busiestMedian, baseline.busiestAtLeast,
+                 spread.chiSquare, baseline.chiMean, baseline.chiSd, chi.above, chi.below);
 }
 
-void writeCauses(std::FILE* out, const key_diagnosis& diagnosis) {
-    std::fprintf(out, "candidate,rank,field,never_read,ratio\n");
+void writeSpread(std::FILE* out, const char* name, const key_diagnosis& diagnosis) {
+    writeSpreadRow(out, name, diagnosis.spread, "random", diagnosis.random);
+    if (hasBlindBaseline(diagnosis))
+        writeSpreadRow(out, name, diagnosis.spread, "blind", diagnosis.blind);
+}
+
+void writeCauses(std::FILE* out, const char* name, const key_diagnosis& diagnosis) {
     for (int32_t rank = 0; rank < diagnosis.causes.count; ++rank) {
         const int32_t field = diagnosis.causes.fields[at(rank)];
         const field_sharing& sharing = diagnosis.fields[at(field)];
-        std::fprintf(out, "%s,%d,%s,%d,%.17g\n", CANDIDATE, rank + 1, SWEEP_FIELD_NAMES[at(field)],
+        std::fprintf(out, "%s,%d,%s,%d,%.17g\n", name, rank + 1, SWEEP_FIELD_NAMES[at(field)],
                      sharing.neverRead ? 1 : 0, sharing.ratio);
     }
 }
 
-// The files --data writes, in this order.
-enum figure_file : int32_t { KEYS, COUNTS, FIELDS, SPREAD, CAUSES, HEADLINE, FIGURE_FILES };
-constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_NAMES = {
-    "keys.csv", "counts.csv", "fields.csv", "spread.csv", "causes.csv", "headline.txt"};
+// Every candidate's verdict, those without figures too. The reasons hold commas
+// and never a double quote: quoted as CSV requires.
+void writeVerdicts(std::FILE* out, const compared_candidates& compared) {
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+        const key_verdict& verdict = compared[at(candidate)].verdict;
+        const char* quote = std::strchr(verdict.reasons, ',') != nullptr ? "\"" : "";
+        std::fprintf(out, "%s,%s,%s%s%s\n", keyCandidates[candidate].name,
+                     verdict.passes ? "passes" : "fails", quote, verdict.reasons, quote);
+    }
+}
 
-void writeFigureFile(std::FILE* out, int32_t file, const key_diagnosis& diagnosis) {
-    switch (file) {
-        case KEYS:
-            writeKeys(out, diagnosis);
-            break;
-        case COUNTS:
-            writeCounts(out, diagnosis);
-            break;
-        case FIELDS:
-            writeFields(out, diagnosis);
-            break;
-        case SPREAD:
-            writeSpread(out, diagnosis);
-            break;
-        case CAUSES:
-            writeCauses(out, diagnosis);
-            break;
-        default:
-            writeHeadline(out, diagnosis);
-            break;
+// The files --data writes, in this order, and each one's header.
+enum figure_file : int32_t {
+    KEYS,
+    COUNTS,
+    FIELDS,
+    SPREAD,
+    CAUSES,
+    VERDICTS,
+    HEADLINE,
+    FIGURE_FILES
+};
+constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_NAMES = {
+    "keys.csv",   "counts.csv",   "fields.csv",  "spread.csv",
+    "causes.csv", "verdicts.csv", "headline.txt"};
+constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_HEADERS = {
+    "candidate,keyset,key,hits",
+    "candidate,keyset,hits,keys,random,blind",
+    "candidate,field,values,pairs,shared,random,ratio,never_read,cause,crowd_field,crowd_value,"
+    "crowd_pairs",
+    "candidate,keyset,baseline,inputs,repeats,empty,empty_mean,empty_sd,p_empty,busiest,"
+    "busiest_median,p_busiest,chi_square,chi_mean,chi_sd,p_chi_above,p_chi_below",
+    "candidate,rank,field,never_read,ratio",
+    "candidate,verdict,reasons",
+    nullptr};  // the headline is text
+
+void writeFigureFile(std::FILE* out, int32_t file, const compared_candidates& compared) {
+    if (file == HEADLINE) return writeHeadline(out, compared);
+    std::fprintf(out, "%s\n", FIGURE_FILE_HEADERS[at(file)]);
+    if (file == VERDICTS) return writeVerdicts(out, compared);
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+        if (!hasFigures(compared[at(candidate)])) continue;
+        const char* name = keyCandidates[candidate].name;
+        const key_diagnosis& diagnosis = compared[at(candidate)].diagnosis;
+        switch (file) {
+            case KEYS:
+                writeKeys(out, name, diagnosis);
+                break;
+            case COUNTS:
+                writeCounts(out, name, diagnosis);
+                break;
+            case FIELDS:
+                writeFields(out, name, diagnosis);
+                break;
+            case SPREAD:
+                writeSpread(out, name, diagnosis);
+                break;
+            default:
+                writeCauses(out, name, diagnosis);
+                break;
+        }
     }
 }
 
@@ -295,7 +449,7 @@ staged_name stagedName(int32_t file) {
 // Writes one file whole under its staged name, which it may only create, so
 // that no file of another's is written through. Returns 0 or the cause; created
 // tells whether the staged file exists, to be removed after a failure.
-int stageFile(int folderFd, int32_t file, const key_diagnosis& diagnosis, bool& created) {
+int stageFile(int folderFd, int32_t file, const compared_candidates& compared, bool& created) {
     const int fd = openat(folderFd, stagedName(file).text,
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     created = fd >= 0;
@@ -307,7 +461,7 @@ int stageFile(int folderFd, int32_t file, const key_diagnosis& diagnosis, bool& 
         return cause;
     }
     errno = 0;
-    writeFigureFile(out, file, diagnosis);
+    writeFigureFile(out, file, compared);
     int cause = std::fflush(out) == 0 && std::ferror(out) == 0 ? 0 : errno != 0 ? errno : EIO;
     if (std::fclose(out) != 0 && cause == 0) cause = errno != 0 ? errno : EIO;
     return cause;
@@ -318,7 +472,7 @@ int stageFile(int folderFd, int32_t file, const key_diagnosis& diagnosis, bool& 
 // all are written: a failure to write leaves the folder as it was, without the
 // staged files, and removes the folder if it made it. Returns 0, or 2 after one
 // line on stderr naming the folder and the cause.
-int writeFigures(const char* folder, const key_diagnosis& diagnosis) {
+int writeFigures(const char* folder, const compared_candidates& compared) {
     bool made = false;
     int folderFd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0 && errno == ENOENT && mkdir(folder, 0777) == 0) {
@@ -334,7 +488,7 @@ int writeFigures(const char* folder, const key_diagnosis& diagnosis) {
     int error = 0;
     for (int32_t file = 0; file < FIGURE_FILES && error == 0; ++file) {
         bool exists = false;
-        error = stageFile(folderFd, file, diagnosis, exists);
+        error = stageFile(folderFd, file, compared, exists);
         if (exists) ++created;
     }
     // A rename can still fail, where a folder holds the name, say: the files
@@ -352,41 +506,65 @@ int writeFigures(const char* folder, const key_diagnosis& diagnosis) {
     return error != 0 ? 2 : 0;
 }
 
-// The options: none, or --data DIR. Returns false after one line on stderr, with
-// the usage, for anything else.
-bool readOptions(int argc, char** argv, const char*& figuresFolder) {
-    figuresFolder = nullptr;
+// The options: --data DIR and --check, each at most once. Returns false after
+// one line on stderr, with the usage, for anything else.
+struct chosen_options {
+    const char* figuresFolder;  // nullptr: no figures' files
+    bool check;                 // the exit status follows the cache key's verdict
+};
+bool readOptions(int argc, char** argv, chosen_options& chosen) {
+    chosen = {nullptr, false};
     for (int index = 1; index < argc; ++index) {
-        if (std::strcmp(argv[index], "--data") == 0 && index + 1 < argc &&
-            figuresFolder == nullptr) {
-            figuresFolder = argv[++index];
-            continue;
+        const char* option = argv[index];
+        const char* problem = nullptr;
+        if (std::strcmp(option, "--check") == 0) {
+            problem = chosen.check ? "a second" : nullptr;
+            chosen.check = true;
+        } else if (std::strcmp(option, "--data") == 0) {
+            problem = chosen.figuresFolder != nullptr ? "a second"
+                      : index + 1 >= argc             ? "no folder after"
+                                                      : nullptr;
+            if (problem == nullptr) chosen.figuresFolder = argv[++index];
+        } else {
+            problem = "unknown option";
         }
-        const char* problem = std::strcmp(argv[index], "--data") != 0 ? "unknown option"
-                              : figuresFolder != nullptr              ? "a second"
-                                                                      : "no folder after";
-        std::fprintf(stderr, "%s: %s %s; %s\n", PROGRAM, problem, argv[index], USAGE);
-        return false;
+        if (problem != nullptr) {
+            std::fprintf(stderr, "%s: %s %s; %s\n", PROGRAM, problem, option, USAGE);
+            return false;
+        }
     }
     return true;
 }
 
 int runDiagnosis(int argc, char** argv) {
-    const char* figuresFolder = nullptr;
-    if (!readOptions(argc, argv, figuresFolder)) return 2;
-    combination_keys keyOf;
-    int32_t badKey = 0;
-    if (!keyCombinations(keyOf, badKey)) return refuseKey(PROGRAM, badKey);
-    key_diagnosis diagnosis;
-    diagnose(keyOf, diagnosis);
+    chosen_options chosen{};
+    if (!readOptions(argc, argv, chosen)) return 2;
+    // One sweep keys every combination with every candidate.
+    std::array<key_function, MOST_CANDIDATES> functions{};
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        functions[at(candidate)] = keyCandidates[candidate].key;
+    std::array<combination_keys, MOST_CANDIDATES> keyOf;
+    std::array<outside_keys, MOST_CANDIDATES> outside{};
+    keyTheSweep(functions.data(), candidateCount, keyOf.data(), outside.data());
+    // The cache key's diagnosis is the output's first part: without it there is none.
+    if (outside[0].count > 0) return refuseKey(PROGRAM, outside[0].first);
+    compared_candidates compared;
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+        candidate_figures& figures = compared[at(candidate)];
+        figures.outside = outside[at(candidate)];
+        if (hasFigures(figures)) diagnose(keyOf[at(candidate)], figures.diagnosis);
+        figures.verdict = judge(figures.outside, figures.diagnosis);
+    }
     // The files first: a refusal leaves nothing on stdout.
-    if (figuresFolder != nullptr) {
-        const int status = writeFigures(figuresFolder, diagnosis);
+    if (chosen.figuresFolder != nullptr) {
+        const int status = writeFigures(chosen.figuresFolder, compared);
         if (status != 0) return status;
     }
     errno = 0;
-    printDiagnosis(diagnosis);
-    return finishOutput(PROGRAM);
+    printDiagnosis(compared[0].diagnosis);
+    printCandidates(compared);
+    const int status = finishOutput(PROGRAM);
+    return status == 0 && chosen.check && !compared[0].verdict.passes ? 1 : status;
 }
 
 }  // namespace

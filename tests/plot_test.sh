@@ -40,6 +40,10 @@ refused() {
 # 57080 / 6 - 4800 = 4713, 5.9 times a random key function's 800 x (1 - 1/800) = 799, which leaves
 # 800 x (799/800)^4800 = 2 keys empty; as blind, 2400 inputs twice: 2 x 799 = 1598, 800 x
 # (799/800)^2400 = 40 empty. The well-mixed key's squares sum to 33516: 33516 / 6 - 4800 = 786.
+# The verdicts' chances from an independent model (scipy): C(800, 88) (799/800)^4800 = 1.3e-124, 1 - (1 -
+# binom.sf(M - 1, 4800, 1/800))^800 at M = 38 and 27, chi2.sf(1748.7, 799) = 7.9e-73, and 4713.3 past a double.
+cache_chances="P(empty >= 88) <= 1.3e-124; P(busiest >= 38) = 1.5e-15; P(chi-square >= 4713.3) < 1e-300"
+mended_chances="P(busiest >= 27) = 2.3e-07; P(chi-square >= 1748.7) = 7.9e-73"
 random="A uniformly random key function would leave about 2 of the 800 keys empty, reach a highest count\
  of about 15 and score a chi-square of about 799; this one leaves"
 declare -A drawn
@@ -48,9 +52,15 @@ One as blind as this one would leave about 40 empty, reach about 20 and score ab
  scores 2.9 times that.
 Causes, worst first: never reads flag; height shares keys 133x as often as random, width 45x, name 5.2x,\
  param 3.5x
+hashFunction fails: never reads flag; $cache_chances
+mendedKey fails: $mended_chances
+mixedKey passes
 -cache.png"
 drawn[mixed]="$random 2 empty, reaches 14 and scores 786, 1.0 times the random figure.
 Causes: none found; the key reads every field, and none shares keys markedly more often than random
+hashFunction passes
+mendedKey fails: $mended_chances
+mixedKey passes
 -mixed.png"
 for row in "$figures:cache" "$mixed:mixed"; do
     name=${row#*:}
@@ -67,10 +77,16 @@ done
 d=$work/figures in="the figures in $work/figures:"
 refused "no counts.csv" "$d has no readable counts.csv" <<<'rm counts.csv'
 refused "over 1 MB" "$d/keys.csv is larger than 1000000 bytes" <<<'head -c 1000000 /dev/zero >>keys.csv'
-refused "a key's row missing" "$in keys.csv holds 799 keys, not 800" <<<"sed -i '\$d' keys.csv"
-refused "the busiest count's row missing" "$in counts.csv counts 797 keys, not 800" <<<"sed -i '\$d' counts.csv"
-refused "a field's row missing" "$in the values of the fields in fields.csv multiply to 2400, not the 4800\
- descriptors" <<<"sed -i '/,flag,/d' fields.csv"
+refused "a key's row missing" "$in keys.csv holds keys of mixedKey: 799, not 800" <<<"sed -i '\$d' keys.csv"
+refused "the busiest count's row missing" "$in counts.csv counts keys of hashFunction: 797, not 800" \
+    <<<"sed -i '/^hashFunction,sweep,38,/d' counts.csv"
+refused "a field's row missing" "$in the values of the fields of hashFunction in fields.csv multiply to 2400,\
+ not the 4800 descriptors keyed" <<<"sed -i '/^hashFunction,flag,/d' fields.csv"
+refused "a candidate's rows apart" "$in keys.csv, line 1601: the rows of hashFunction lie apart" \
+    <<<"sed -i '1601s/^mendedKey/hashFunction/' keys.csv"
+refused "candidates out of order" "$in counts.csv, line 2: mixedKey where hashFunction belongs, as in keys.csv" \
+    <<<"sed -i 's/^hashFunction,/mixedKey,/' counts.csv"
+refused "a name that gnuplot would read" "$in fields.csv, line 2: field is not a name: n\"a" <<<"sed -i '2s/,name,/,n\"a,/' fields.csv"
 refused "a row of another width" "$in counts.csv, line 3: 5 fields, its header 6" <<<"sed -i '3s/,[^,]*\$//' counts.csv"
 refused "a non-number" "$in keys.csv, line 9: hits is not a number: 1e3" <<<"sed -i '9s/,[0-9]*\$/,1e3/' keys.csv"
 refused "a column missing" "$in fields.csv, line 1: no column ratio" <<<"sed -i '1s/,ratio,/,times,/' fields.csv"

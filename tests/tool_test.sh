@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Runs a built program as a user does and checks what they would see: its whole
-# output, byte for byte, and its exit status.
+# output, byte for byte, and its exit status. Only report, mixed and bad-keys
+# hold it to the known answers, the keys pinned; every other check holds for any
+# key function, against a plain run's output.
 #   tool_test.sh CHECK PROGRAM EXPECTED BUILD PRELOAD -- LAUNCH...
 # CHECK is report, small-stack, write-error, no-thread, heap, bad-keys (for a copy of the program
-# whose every key is $HFT_FIXED_KEY), data, mixed (data of the well-mixed copy), options or
+# whose every key is $HFT_FIXED_KEY), mixed (the well-mixed copy's report), options or
 # fresh-build (LAUNCH is the program's make target); PROGRAM is the name its messages start with;
 # EXPECTED is its whole output (for bad-keys, when every key is 0, or - if it refuses that), and
-# its figures lie in EXPECTED less .txt, plus -figures; BUILD is sanitized in a
+# the diagnosis's figures lie in EXPECTED less .txt, plus -figures; BUILD is sanitized in a
 # sanitized build, else plain; PRELOAD is the library preloaded into the tool
 # (the allocation counter for heap, a failing pthread_create for no-thread, a
 # failing stdout for write-error), or -; LAUNCH is the tool, behind its emulator
@@ -67,12 +69,37 @@ expect_status() {
     fi
 }
 
-# expect_report WHAT: the last run printed exactly the expected report and nothing on stderr.
+# known_only PINNED FILE: FILE less what it holds of candidates PINNED does not know, that a user
+# added after the known answers were pinned: their rows of the diagnosis's table and list, their
+# verdicts in a headline, their rows in a CSV file. A name is the first word or CSV field of a row.
+known_only() {
+    awk 'FNR == 1 { pinned = FNR == NR; list = 0 }
+        /^Candidates over the/ { list = 1 }
+        { name = $0; sub(/^ */, "", name); sub(/[ ,].*/, "", name) }
+        pinned { if (list && name != "" || FILENAME ~ /[.]csv$/ || $2 ~ /^(passes|fails)/) known[name] = 1; next }
+        !(name in known) && (list && name != "" || FILENAME ~ /[.]csv$/ && FNR > 1 || $2 ~ /^(passes|fails)/) { next }
+        { print }' "$1" "$2"
+}
+
+# expect_report WHAT quiet|noisy [STATUS]: the last run ended with STATUS (0) and printed exactly the
+# output $reference holds, nothing on stderr if quiet. Where that is the known answers, it says so.
+reference=$expected
 expect_report() {
-    expect_status "$1" 0 || return
-    cmp -s "$expected" "$work/out" ||
-        fail "$1" "report differs from $expected:$(diff "$expected" "$work/out" | head -8)"
+    expect_status "$1" "${3:-0}" || return
+    if [ "$reference" != "$expected" ]; then
+        cmp -s "$reference" "$work/out" ||
+            fail "$1" "the output differs from a plain run's:$(diff "$reference" "$work/out" | head -8)"
+    elif ! known_only "$expected" "$work/out" | cmp -s "$expected" -; then
+        fail "$1" "the output differs from the known answers in $expected: if you changed hashFunction" \
+            "or a candidate in src/candidates.cpp on purpose, update them:$(diff "$expected" <(known_only "$expected" "$work/out") | head -8)"
+    fi
     [ "$2" = quiet ] && [ -s "$work/err" ] && fail "$1" "stderr: $(head -c 300 "$work/err")"
+}
+
+# own_output: a plain run's output, the reference of every check whose property holds for any key function.
+own_output() {
+    run ''
+    expect_status "plain run" 0 && cp "$work/out" "$work/own" && reference=$work/own
 }
 
 # expect_error WHAT PATTERN [STATUS]: exit STATUS (1), nothing on stdout, one stderr line matching PATTERN.
@@ -90,37 +117,42 @@ expect_error() {
 same_figures() {
     [ "$(ls "$1")" = "$(ls -I notes.txt "$2")" ] || return 1
     for file in "$1"/*; do
-        awk -F, -v real='^-?[0-9.]+(e[-+][0-9]+)?$' 'NR == FNR { line[FNR] = $0; lines = FNR; next }
+        known_only "$file" "$2/${file##*/}" | awk -F, -v real='^-?[0-9.]+(e[-+][0-9]+)?$' 'NR == FNR { line[FNR] = $0; lines = FNR; next }
             { bad += split(line[FNR], pinned, ",") != NF; for (i = 1; i <= NF; i++) bad += $i != pinned[i] &&
               !($i ~ real && pinned[i] ~ real && ($i - pinned[i]) ^ 2 <= 1e-18 * pinned[i] ^ 2) }
-            END { exit bad || FNR != lines }' "$file" "$2/${file##*/}" || return 1
+            END { exit bad || FNR != lines }' "$file" - || return 1
     done
 }
 
 case $check in
-report)  # the tester's arguments change nothing; the diagnosis's are its options
+report | mixed)  # the output as pinned; the tester's arguments change nothing; the diagnosis's options
     run ''
     expect_report "plain run" quiet
     if [ "$program" = hashFunctionTester ]; then
         run '' --help -x 42
         expect_report "with arguments" quiet
+    else  # --check: the same output, and exit 1 where the cache's key function fails its verdict
+        verdict=$(awk '/^candidate +never read/ { getline; print; exit }' "$expected")
+        run '' --check
+        expect_report "--check, where the known answers' ${verdict%%  *} ${verdict##*  }" quiet \
+            "$([[ $verdict == *"  fails: "* ]] && echo 1 || echo 0)"
+        # --data DIR: the same text, and the files as pinned, in a new folder or over them
+        for row in "a new folder" "its own files, beside a file of the user's"; do
+            run '' --data "$work/figures"
+            expect_report "$row" quiet
+            same_figures "${expected%.txt}-figures" "$work/figures" || fail "$row" "the figures differ from the" \
+                "known answers in ${expected%.txt}-figures: if you changed hashFunction or a candidate on purpose, update them"
+            [ "$(cat "$work/figures/notes.txt" 2>/dev/null)" = "${notes-}" ] || fail "$row" "the user's file was not kept"
+            notes="the user's" && echo "$notes" >"$work/figures/notes.txt"
+        done
     fi
     ;;
-data | mixed)  # --data DIR: the same text, and the files as pinned, in a new folder or over them
-    for row in "a new folder" "its own files, beside a file of the user's"; do
-        run '' --data "$work/figures"
-        expect_report "$row" quiet
-        same_figures "${expected%.txt}-figures" "$work/figures" || fail "$row" "the figures are not those pinned"
-        [ "$(cat "$work/figures/notes.txt" 2>/dev/null)" = "${notes-}" ] || fail "$row" "the user's file was not kept"
-        notes="the user's" && echo "$notes" >"$work/figures/notes.txt"
-    done
-    ;;
 options)  # anything else is refused in one line, exit 2, with nothing written or removed
-    usage='; usage: hashFunctionDiagnosis \[--data DIR\]$'
+    usage='; usage: hashFunctionDiagnosis \[--data DIR\] \[--check\]$'
     mkdir -m 755 "$work/kept" && echo "the user's" >"$work/kept/keys.csv" && chmod 555 "$work/kept" && touch "$work/file"
     # A folder it may not write, as a user who may not: root may write any folder.
     [ "$(id -u)" -eq 0 ] && chmod 755 "$work" && as=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
-    for row in "-x:unknown option -x$usage" "--data:no folder after --data$usage" \
+    for row in "-x:unknown option -x$usage" "--data:no folder after --data$usage" "--check --check:a second --check$usage" \
         "--data $work/a --data $work/b:a second --data$usage" \
         "--data $work/file:cannot use the folder $work/file: Not a directory\$" \
         "--data $work/none/figures:cannot use the folder $work/none/figures: No such file or directory\$" \
@@ -136,6 +168,7 @@ options)  # anything else is refused in one line, exit 2, with nothing written o
     ;;
 fresh-build)  # the program's make target, into a build folder of its own, prints its output
     run '' BUILD="$work/build"
+    cp "$work/out" "$work/made" && launch=("$work/build/$program") && own_output && cp "$work/made" "$work/out"
     expect_report "make into a fresh build folder" noisy
     ;;
 small-stack)  # the run has a stack of its own: the main thread's limit does not matter
@@ -143,6 +176,7 @@ small-stack)  # the run has a stack of its own: the main thread's limit does not
     # environment a quarter of the stack limit at most. The sanitizers' runtime
     # and the emulator need more than 16 KiB before the tool's code runs.
     clean=yes
+    own_output
     smallest=16 ways=(directly)
     loader=$(readelf -l "${launch[0]}" 2>/dev/null |
              sed -n 's/.*Requesting program interpreter: \(.*\)]$/\1/p')
@@ -167,10 +201,11 @@ write-error)  # an output not wholly written is a failure, even if only one bloc
     # A file-size limit, in KiB, that falls within the output's last 4 KiB; a
     # stdout that loses its third block alone, which a final fflush cannot see,
     # where the output takes three blocks of 4 KiB.
-    limit=$((($(wc -c <"$expected") - 1) / 1024))
+    own_output
+    limit=$((($(wc -c <"$reference") - 1) / 1024))
     rows=('exec >/dev/full:No space left on device' 'exec >&-:Bad file descriptor'
         "trap '' XFSZ; ulimit -f $limit; exec >$(printf %q "$work/cut"):File too large")
-    [ "$(wc -c <"$expected")" -gt 8192 ] &&
+    [ "$(wc -c <"$reference")" -gt 8192 ] &&
         rows+=("$(preloaded fail_third_write) && exec >/dev/null:Input/output error")
     for row in "${rows[@]}"; do
         run "${row%:*}"
@@ -194,6 +229,7 @@ no-thread)  # a run that cannot start says why in one line, and does not pass
     expect_error "no thread" "^$program: cannot start the run: Resource temporarily unavailable\$"
     ;;
 heap)  # no allocation of the tool's own: the C library's stdout buffer and the thread's TLS
+    own_output
     run "$(preloaded alloc_count)"
     expect_report "counted run" noisy
     allocations=$(sed -n 's/^heap allocations: \([0-9]*\)$/\1/p' "$work/err")
