@@ -246,7 +246,11 @@ void printCandidates(const compared_candidates& compared) {
         }
         const key_diagnosis& diagnosis = figures.diagnosis;
         const key_spread& spread = diagnosis.spread;
-        cell_text empty{}, busiest{}, chance{}, chiSquare{}, blind{};
+        cell_text empty{};
+        cell_text busiest{};
+        cell_text chance{};
+        cell_text chiSquare{};
+        cell_text blind{};
         std::snprintf(empty.text, sizeof empty.text, "%d", spread.emptyKeys);
         std::snprintf(busiest.text, sizeof busiest.text, "%d", spread.busiest);
         if (diagnosis.random.busiestAtLeast >= 1e-300)
@@ -351,8 +355,8 @@ void writeSpreadRow(std::FILE* out, const char* name, const key_spread& spread,
                  "%.17g\n",
                  name, KEYSET, baselineName, baseline.inputs, baseline.repeats, spread.emptyKeys,
                  baseline.emptyMean, baseline.emptySd, emptyChance(baseline, spread.emptyKeys),
-                 spread.busiest, baseline.busiestMedian, baseline.busiestAtLeast,
-                 spread.chiSquare, baseline.chiMean, baseline.chiSd, chi.above, chi.below);
+                 spread.busiest, baseline.busiestMedian, baseline.busiestAtLeast, spread.chiSquare,
+                 baseline.chiMean, baseline.chiSd, chi.above, chi.below);
 }
 
 void writeSpread(std::FILE* out, const char* name, const key_diagnosis& diagnosis) {

@@ -1,4 +1,4 @@
-#include "cache_key.hpp"
+#include "candidates.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,16 +16,23 @@ image_descriptor first, second;
 // record's fields in their order.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
 image_descriptor& describe(image_descriptor& d, std::string_view name, int8_t param, uint16_t width,
-                           uint16_t height) {
+                           uint16_t height, uint8_t flag = 0) {
     std::memset(d.name, 0, sizeof d.name);
     std::memcpy(d.name, name.data(), std::min(name.size(), sizeof d.name));
     d.param = param;
     d.width = width;
     d.height = height;
+    d.flag = flag;
     return d;
 }
 
+// What a failure of the tests that pin hashFunction's keys means.
+constexpr const char* PINNED_KEYS =
+    "hashFunction gives other keys than the known answers: if you changed it on purpose, update "
+    "the known answers in tests/cache_key_test.cpp";
+
 TEST(HashFunction, KnownAnswers) {
+    SCOPED_TRACE(PINNED_KEYS);
     // Worked by hand: s = 11*c0; s += h*w; s *= p+1; s += ((c0+c1)*w rem 7) + 1;
     // s += length; key = s rem 800, with 32-bit wrap-around and truncating rem.
     struct Row {
@@ -59,6 +66,7 @@ TEST(HashFunction, KnownAnswers) {
 }
 
 TEST(HashFunction, IgnoresFlagPayloadAndNameTail) {
+    SCOPED_TRACE(PINNED_KEYS);
     const int32_t key = hashFunction(describe(first, "faro", 3, 2, 4));
     describe(second, "faro", 3, 2, 4);
     second.flag = 0xff;
@@ -69,6 +77,44 @@ TEST(HashFunction, IgnoresFlagPayloadAndNameTail) {
     // anything after the terminator.
     EXPECT_EQ(hashFunction(describe(second, "fa\x80z", 3, 2, 4)), key);
     EXPECT_EQ(hashFunction(describe(second, std::string_view("fa\0zzz", 6), 3, 2, 4)) + 2, key);
+}
+
+TEST(Candidates, KnownAnswers) {
+    // From an independent Python model of each definition. mendedKey: s = 11 s + b over the name's
+    // unsigned bytes, s += (h + 1)(w + 1), s *= uint8(param) + 1, s += (u0 + u1) w mod 7 + 1,
+    // s += 400 flag, key = s mod 800. mixedKey: FNV-1a over the name through its terminator,
+    // uint8(param), width and height low byte first, flag; mod 800.
+    struct Row {
+        const char* name;
+        int8_t param;
+        uint16_t width, height;
+        uint8_t flag;
+        int32_t mended, mixed;
+    };
+    const Row rows[] = {
+        {"caneBagnato", 0, 0, 0, 0, 167, 274},  // the sweep's first combination
+        {"faro", 3, 2, 4, 0, 323, 776},         // every step contributes
+        {"faro", 3, 2, 4, 1, 723, 795},         // flag read: 400 further on
+        {"tree", 9, 5, 4, 1, 323, 38},          // the sweep's last combination
+        {"", 0, 0, 0, 0, 2, 615},               // empty name
+        {"\xff\xff", 0, 0, 0, 0, 662, 177},     // high bytes count as 255
+        {"ab", -128, 3, 2, 0, 638, 673},        // most negative param: multiplier 129
+        {"ab", -1, 3, 2, 0, 517, 550},          // param -1 no longer wipes out the rest
+        {"a", 0, 65535, 65535, 255, 504, 85},   // (h + 1)(w + 1) wraps to 0, flag 255
+        {"\xc3\xb1"
+         "and\xc3\xba",
+         0, 0, 0, 0, 642, 745},                          // "ñandú" in UTF-8
+        {"aaaaaaaaaaaaaaaaaaaa", 1, 0, 0, 0, 531, 680},  // unterminated: 20 bytes, no terminator
+        {"aaaaaaaaaaaaaaaaaaa", 127, 65535, 0, 7, 374, 690},  // longest name, most param
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << '"' << row.name << "\" param " << int{row.param} << " width " << row.width
+                     << " height " << row.height << " flag " << int{row.flag});
+        describe(first, row.name, row.param, row.width, row.height, row.flag);
+        EXPECT_EQ(mendedKey(first), row.mended);
+        EXPECT_EQ(mixedKey(first), row.mixed);
+    }
 }
 
 TEST(Catalogue, NamesThenEmptySlots) {
