@@ -410,32 +410,19 @@ constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_HEADERS = {
     "candidate,verdict,reasons",
     nullptr};  // the headline is text
 
+// The writers of one candidate's rows, by file, up to the verdicts.
+using row_writer = void (*)(std::FILE*, const char*, const key_diagnosis&);
+constexpr std::array<row_writer, VERDICTS> ROW_WRITERS = {writeKeys, writeCounts, writeFields,
+                                                          writeSpread, writeCauses};
+
 void writeFigureFile(std::FILE* out, int32_t file, const compared_candidates& compared) {
     if (file == HEADLINE) return writeHeadline(out, compared);
     std::fprintf(out, "%s\n", FIGURE_FILE_HEADERS[at(file)]);
     if (file == VERDICTS) return writeVerdicts(out, compared);
-    for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
-        if (!hasFigures(compared[at(candidate)])) continue;
-        const char* name = keyCandidates[candidate].name;
-        const key_diagnosis& diagnosis = compared[at(candidate)].diagnosis;
-        switch (file) {
-            case KEYS:
-                writeKeys(out, name, diagnosis);
-                break;
-            case COUNTS:
-                writeCounts(out, name, diagnosis);
-                break;
-            case FIELDS:
-                writeFields(out, name, diagnosis);
-                break;
-            case SPREAD:
-                writeSpread(out, name, diagnosis);
-                break;
-            default:
-                writeCauses(out, name, diagnosis);
-                break;
-        }
-    }
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        if (hasFigures(compared[at(candidate)]))
+            ROW_WRITERS[at(file)](out, keyCandidates[candidate].name,
+                                  compared[at(candidate)].diagnosis);
 }
 
 // A file's name while it is being written: beside its own, hidden, and this
