@@ -84,14 +84,16 @@ known_only() {
 # expect_report WHAT quiet|noisy [STATUS]: the last run ended with STATUS (0) and printed exactly the
 # output $reference holds, nothing on stderr if quiet. Where that is the known answers, it says so.
 reference=$expected
+changed="hashFunction or a candidate in src/candidates.cpp" also=
+[ "$program" = hashFunctionTester ] && changed=hashFunction also=", and tests/expected_report_test.cpp, which checks them"
 expect_report() {
     expect_status "$1" "${3:-0}" || return
     if [ "$reference" != "$expected" ]; then
         cmp -s "$reference" "$work/out" ||
             fail "$1" "the output differs from a plain run's:$(diff "$reference" "$work/out" | head -8)"
     elif ! known_only "$expected" "$work/out" | cmp -s "$expected" -; then
-        fail "$1" "the output differs from the known answers in $expected: if you changed hashFunction" \
-            "or a candidate in src/candidates.cpp on purpose, update them:$(diff "$expected" <(known_only "$expected" "$work/out") | head -8)"
+        fail "$1" "the output differs from the known answers in $expected: if you changed $changed on" \
+            "purpose, update them$also:$(diff "$expected" <(known_only "$expected" "$work/out") | head -8)"
     fi
     [ "$2" = quiet ] && [ -s "$work/err" ] && fail "$1" "stderr: $(head -c 300 "$work/err")"
 }
