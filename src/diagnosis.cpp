@@ -209,7 +209,9 @@ chi_square_tails chiSquareChances(const random_baseline& baseline, double chiSqu
     double c = 1 / TINY;
     double d = 1 / b;
     double fraction = d;
-    for (double n = 1;; ++n) {
+    // It converges within a few hundred terms wherever x >= a + 1; the bound only
+    // keeps a delta that wavers by one rounding from spinning on.
+    for (double n = 1; n <= 10000; ++n) {
         const double an = -n * (n - a);
         b += 2;
         d = an * d + b;
@@ -218,10 +220,21 @@ chi_square_tails chiSquareChances(const random_baseline& baseline, double chiSqu
         if (std::fabs(c) < TINY) c = TINY;
         d = 1 / d;
         fraction *= d * c;
-        if (std::fabs(d * c - 1) < 1e-16) break;
+        if (std::fabs(d * c - 1) < 1e-15) break;
     }
     const double above = std::min(1.0, prefix * fraction);
     return {above, 1 - above};
+}
+
+field_names neverReadNames(const field_table& fields, const char* separator) {
+    field_names names{};
+    for (int32_t field = 0; field < SWEEP_FIELDS; ++field) {
+        if (!fields[at(field)].neverRead) continue;
+        const std::size_t used = std::strlen(names.text);
+        std::snprintf(names.text + used, sizeof names.text - used, "%s%s",
+                      used > 0 ? separator : "", SWEEP_FIELD_NAMES[at(field)]);
+    }
+    return names;
 }
 
 cause_ranking rankCauses(const field_table& fields) {
@@ -270,14 +283,11 @@ key_verdict judge(const outside_keys& outside, const key_diagnosis& diagnosis) {
         addClause(verdict, event.text);
         return verdict;
     }
-    const char* separator = "never reads ";
-    for (int32_t field = 0; field < SWEEP_FIELDS; ++field)
-        if (diagnosis.fields[at(field)].neverRead) {
-            const std::size_t used = std::strlen(verdict.reasons);
-            std::snprintf(verdict.reasons + used, sizeof verdict.reasons - used, "%s%s", separator,
-                          SWEEP_FIELD_NAMES[at(field)]);
-            separator = ", ";
-        }
+    const field_names unread = neverReadNames(diagnosis.fields, ", ");
+    if (unread.text[0] != '\0') {
+        std::snprintf(event.text, sizeof event.text, "never reads %s", unread.text);
+        addClause(verdict, event.text);
+    }
     const key_spread& spread = diagnosis.spread;
     const random_baseline& random = diagnosis.random;
     const double empty = emptyChance(random, spread.emptyKeys);

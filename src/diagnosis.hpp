@@ -93,6 +93,13 @@ struct chi_square_tails {
 };
 chi_square_tails chiSquareChances(const random_baseline& baseline, double chiSquare);
 
+// The fields the key function never reads, in the record's order, joined by
+// separator: "name, flag"; "" where it reads every field.
+struct field_names {
+    char text[48];
+};
+field_names neverReadNames(const field_table& fields, const char* separator);
+
 // The causes, worst first: the fields that are causes, by ratio, ties in the
 // record's order. Never-read fields come first: their 800x is the most a field
 // can share.

@@ -192,14 +192,9 @@ struct cell_text {
 
 // The fields a key function never reads, "name,flag", or "-".
 cell_text neverReadText(const key_diagnosis& diagnosis) {
+    const field_names unread = neverReadNames(diagnosis.fields, ",");
     cell_text shown{};
-    for (int32_t field = 0; field < SWEEP_FIELDS; ++field) {
-        if (!diagnosis.fields[at(field)].neverRead) continue;
-        const std::size_t used = std::strlen(shown.text);
-        std::snprintf(shown.text + used, sizeof shown.text - used, "%s%s", used > 0 ? "," : "",
-                      SWEEP_FIELD_NAMES[at(field)]);
-    }
-    if (shown.text[0] == '\0') std::snprintf(shown.text, sizeof shown.text, "-");
+    std::snprintf(shown.text, sizeof shown.text, "%s", unread.text[0] != '\0' ? unread.text : "-");
     return shown;
 }
 
