@@ -16,9 +16,9 @@ namespace {
 // a key function gets, a little over 800 kB; builds that keep a third copy
 // (unoptimised clang, the sanitizers, -fstack-protector-all) take about
 // 1.2 MiB. The diagnosis adds room for every candidate's keys and figures,
-// about 700 kB at MOST_CANDIDATES. A thread's stack is mapped at the size it is given, with a guard page
-// below it, whatever the main thread's limit; only the pages the run touches
-// become resident.
+// about 700 kB at MOST_CANDIDATES. A thread's stack is mapped at the size it is
+// given, with a guard page below it, whatever the main thread's limit; only the
+// pages the run touches become resident.
 constexpr std::size_t RUN_STACK_BYTES = std::size_t{8} * 1024 * 1024;
 
 struct run_call {
