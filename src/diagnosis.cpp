@@ -164,12 +164,21 @@ int32_t listedInputsEnd(const random_baseline& baseline) {
     return inputs;
 }
 
-chance_text chanceText(const char* event, const char* relation, double chance) {
-    chance_text shown{};
+chance_figure chanceFigure(double chance) {
+    chance_figure shown{};
     if (chance >= 1e-300)
-        std::snprintf(shown.text, sizeof shown.text, "P(%s) %s %.2g", event, relation, chance);
+        std::snprintf(shown.text, sizeof shown.text, "%.2g", chance);
     else
-        std::snprintf(shown.text, sizeof shown.text, "P(%s) < 1e-300", event);
+        std::snprintf(shown.text, sizeof shown.text, "< 1e-300");
+    return shown;
+}
+
+chance_text chanceText(const char* event, const char* relation, double chance) {
+    const chance_figure figure = chanceFigure(chance);
+    const bool floored = figure.text[0] == '<';
+    chance_text shown{};
+    std::snprintf(shown.text, sizeof shown.text, "P(%s) %s%s%s", event, floored ? "" : relation,
+                  floored ? "" : " ", figure.text);
     return shown;
 }
 

@@ -75,6 +75,11 @@ struct chance_text {
     char text[96];
 };
 chance_text chanceText(const char* event, const char* relation, double chance);
+// The chance alone, as the table's column gives it: "1.5e-15", or "< 1e-300".
+struct chance_figure {
+    char text[16];
+};
+chance_figure chanceFigure(double chance);
 // "P(busiest >= M) = ..." for the baseline's busiestAtLeast.
 chance_text busiestChanceText(const random_baseline& baseline, int32_t busiest);
 

@@ -243,23 +243,19 @@ void printCandidates(const compared_candidates& compared) {
         const key_spread& spread = diagnosis.spread;
         cell_text empty{};
         cell_text busiest{};
-        cell_text chance{};
         cell_text chiSquare{};
         cell_text blind{};
         std::snprintf(empty.text, sizeof empty.text, "%d", spread.emptyKeys);
         std::snprintf(busiest.text, sizeof busiest.text, "%d", spread.busiest);
-        if (diagnosis.random.busiestAtLeast >= 1e-300)
-            std::snprintf(chance.text, sizeof chance.text, "%.2g", diagnosis.random.busiestAtLeast);
-        else
-            std::snprintf(chance.text, sizeof chance.text, "< 1e-300");
         std::snprintf(chiSquare.text, sizeof chiSquare.text, "%.1f", spread.chiSquare);
         if (hasBlindBaseline(diagnosis))
             blind = sdText(spread.chiSquare, diagnosis.blind);
         else
             std::snprintf(blind.text, sizeof blind.text, "-");
         std::printf(row, CANDIDATE_NAME_SIZE, name, neverReadText(diagnosis).text,
-                    worstFieldText(diagnosis).text, empty.text, busiest.text, chance.text,
-                    chiSquare.text, sdText(spread.chiSquare, diagnosis.random).text, blind.text,
+                    worstFieldText(diagnosis).text, empty.text, busiest.text,
+                    chanceFigure(diagnosis.random.busiestAtLeast).text, chiSquare.text,
+                    sdText(spread.chiSquare, diagnosis.random).text, blind.text,
                     verdictText(figures.verdict).text);
     }
     std::printf(
