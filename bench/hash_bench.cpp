@@ -31,9 +31,9 @@ BENCHMARK(BM_hashFunction);
 
 void BM_sweep(benchmark::State& state) {
     hits_per_key keyCount;
-    int32_t badKey = 0;
+    outside_keys outside{};
     for (auto _ : state) {
-        benchmark::DoNotOptimize(sweepKeys(keyCount, badKey));
+        benchmark::DoNotOptimize(sweepKeys(keyCount, outside));
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * SWEEP_COMBINATIONS);

@@ -287,9 +287,9 @@ key_verdict judge(const outside_keys& outside, const key_diagnosis& diagnosis) {
     key_verdict verdict{};
     event_text event{};
     if (outside.count > 0) {
-        std::snprintf(event.text, sizeof event.text, "%d keys outside 0..%d (the first %d)",
-                      outside.count, HASH_KEYS - 1, outside.first);
-        addClause(verdict, event.text);
+        std::snprintf(verdict.reasons, sizeof verdict.reasons,
+                      "%d keys outside 0..%d (the first %d, %s)", outside.count, HASH_KEYS - 1,
+                      outside.first, describeCombination(outside.firstAt).text);
         return verdict;
     }
     const field_names unread = neverReadNames(diagnosis.fields, ", ");

@@ -149,8 +149,8 @@ static_assert(JUDGED_FIGURES * UNLIKELY <= MOST_FALSE_FAILURES);
 
 struct key_verdict {
     bool passes;
-    // Why, in clauses joined by "; ", with no double quote: for one that fails,
-    // the reasons; for one that passes, "" or how it is more even than random.
+    // Why, in clauses joined by "; ": for one that fails, the reasons; for one
+    // that passes, "" or how it is more even than random.
     char reasons[320];
 };
 

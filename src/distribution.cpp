@@ -1,7 +1,9 @@
 #include "distribution.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 
@@ -10,15 +12,25 @@ static_assert(std::size(commonHeight) == SWEEP_HEIGHTS);
 static_assert(std::size(imagesName) >= SWEEP_IMAGES);
 static_assert(SWEEP_FIELD_NAMES[SWEEP_FIELDS - 1] != nullptr);  // a name for every field
 
+namespace {
+
+// A name field for a catalogue slot: zero-filled, then at most IMAGE_NAME_SIZE - 1
+// characters of the slot's name, so that it always keeps its terminator.
+void fillName(char (&field)[IMAGE_NAME_SIZE], int32_t image) {
+    const char* name = imagesName[image];
+    const std::size_t length =
+        static_cast<std::size_t>(std::find(name, name + (IMAGE_NAME_SIZE - 1), '\0') - name);
+    std::memset(field, 0, sizeof field);
+    std::memcpy(field, name, length);
+}
+
+}  // namespace
+
 // The parameters mirror the record's fields in their order, as the sweep's counters.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
 void fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t width, int32_t height,
                     int8_t flag) {
-    const char* name = imagesName[image];
-    const std::size_t length =
-        static_cast<std::size_t>(std::find(name, name + (sizeof d.name - 1), '\0') - name);
-    std::memset(d.name, 0, sizeof d.name);
-    std::memcpy(d.name, name, length);
+    fillName(d.name, image);
     d.param = param;
     d.width = static_cast<uint16_t>(width);
     d.height = static_cast<uint16_t>(height);
@@ -27,7 +39,7 @@ void fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t wi
 
 void keyTheSweep(const key_function* functions, int32_t count, combination_keys* keyOf,
                  outside_keys* outside) {
-    for (int32_t function = 0; function < count; ++function) outside[function] = {0, 0};
+    for (int32_t function = 0; function < count; ++function) outside[function] = {0, 0, 0};
     // One record reused for every combination; cleared once so that its payload
     // is defined when it is copied into each call.
     image_descriptor d{};
@@ -42,16 +54,15 @@ void keyTheSweep(const key_function* functions, int32_t count, combination_keys*
                             const int32_t key = functions[function](d);
                             keyOf[function][combination] = key;
                             if (key >= 0 && key < HASH_KEYS) continue;
-                            if (outside[function].count++ == 0) outside[function].first = key;
+                            if (outside[function].count++ == 0)
+                                outside[function] = {1, key, static_cast<int32_t>(combination)};
                         }
                     }
 }
 
-bool keyCombinations(combination_keys& keyOf, int32_t& badKey) {
+bool keyCombinations(combination_keys& keyOf, outside_keys& outside) {
     const key_function cacheKey = hashFunction;
-    outside_keys outside{};
     keyTheSweep(&cacheKey, 1, &keyOf, &outside);
-    badKey = outside.first;
     return outside.count == 0;
 }
 
@@ -60,9 +71,9 @@ void countHits(const combination_keys& keyOf, hits_per_key& keyCount) {
     for (const int32_t key : keyOf) ++keyCount[static_cast<std::size_t>(key)];
 }
 
-bool sweepKeys(hits_per_key& keyCount, int32_t& badKey) {
+bool sweepKeys(hits_per_key& keyCount, outside_keys& outside) {
     combination_keys keyOf;
-    if (!keyCombinations(keyOf, badKey)) return false;
+    if (!keyCombinations(keyOf, outside)) return false;
     countHits(keyOf, keyCount);
     return true;
 }
@@ -78,4 +89,40 @@ bool countValues(const hits_per_key& keyCount, keys_per_count& valueCount, int32
         ++valueCount[count];
     }
     return true;
+}
+
+escaped_name escapeName(const char (&name)[IMAGE_NAME_SIZE]) {
+    escaped_name shown{};
+    std::size_t used = 0;
+    const auto put = [&shown, &used](const char* text) {
+        used += static_cast<std::size_t>(
+            std::snprintf(shown.text + used, sizeof shown.text - used, "%s", text));
+    };
+    put("\"");
+    bool afterEscape = false;
+    for (const char c : name) {
+        if (c == '\0') break;
+        const auto byte = static_cast<unsigned char>(c);
+        if (afterEscape && std::isxdigit(byte) != 0) put("\" \"");
+        afterEscape = byte < 0x20 || byte > 0x7e;
+        char piece[8] = {c, '\0'};
+        if (afterEscape)
+            std::snprintf(piece, sizeof piece, "\\x%02x", byte);
+        else if (c == '"' || c == '\\')
+            std::snprintf(piece, sizeof piece, "\\%c", c);
+        put(piece);
+    }
+    put("\"");
+    return shown;
+}
+
+descriptor_text describeCombination(int32_t combination) {
+    char name[IMAGE_NAME_SIZE];
+    fillName(name, fieldValue(combination, FIELD_NAME));
+    descriptor_text shown{};
+    std::snprintf(shown.text, sizeof shown.text, "name %s, param %d, width %d, height %d, flag %d",
+                  escapeName(name).text, fieldValue(combination, FIELD_PARAM),
+                  fieldValue(combination, FIELD_WIDTH), fieldValue(combination, FIELD_HEIGHT),
+                  fieldValue(combination, FIELD_FLAG));
+    return shown;
 }

@@ -66,7 +66,8 @@ using key_function = int32_t (*)(image_descriptor);
 // The keys a key function gave outside 0 .. HASH_KEYS - 1: how many, and the first.
 struct outside_keys {
     int32_t count;
-    int32_t first;  // 0 when count is 0
+    int32_t first;    // 0 when count is 0
+    int32_t firstAt;  // the index in the sweep of the combination that got it; 0 when none
 };
 
 // The sweep for several key functions at once: one record per combination, in
@@ -75,17 +76,33 @@ struct outside_keys {
 void keyTheSweep(const key_function* functions, int32_t count, combination_keys* keyOf,
                  outside_keys* outside);
 
-// The sweep for hashFunction alone. Returns false and the first key outside
-// 0 .. HASH_KEYS - 1 in badKey if there is one; else every key it stored lies within.
-bool keyCombinations(combination_keys& keyOf, int32_t& badKey);
+// The sweep for hashFunction alone. Returns false if a key fell outside
+// 0 .. HASH_KEYS - 1, with outside naming them; else every key it stored lies within.
+bool keyCombinations(combination_keys& keyOf, outside_keys& outside);
 
 // The hits per key of the keys the sweep stored.
 void countHits(const combination_keys& keyOf, hits_per_key& keyCount);
 
 // Keys every combination and counts the hits per key, from zero. Returns false
-// and the key in badKey if it stops at a key outside the table.
-bool sweepKeys(hits_per_key& keyCount, int32_t& badKey);
+// if a key fell outside the table, with outside naming them, and counts nothing.
+bool sweepKeys(hits_per_key& keyCount, outside_keys& outside);
 
 // valueCount[v] = how many keys were hit exactly v times. Returns false and the
 // offending key in badKey if a count does not fit the table.
 bool countValues(const hits_per_key& keyCount, keys_per_count& valueCount, int32_t& badKey);
+
+// A name as C would write it, quoted: printable ASCII as it is, with \" and \\,
+// every other byte as \xNN, the string broken ("\xc3\xb1" "and") where a hex
+// digit follows an escape, which C would read as part of it. The name runs to
+// its terminator, or over the whole field if it has none.
+struct escaped_name {
+    char text[96];
+};
+escaped_name escapeName(const char (&name)[IMAGE_NAME_SIZE]);
+
+// The combination at that index of the sweep as a user would write it:
+// name "faro", param 1, width 2, height 0, flag 0.
+struct descriptor_text {
+    char text[160];
+};
+descriptor_text describeCombination(int32_t combination);

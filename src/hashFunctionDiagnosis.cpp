@@ -365,14 +365,29 @@ void writeCauses(std::FILE* out, const char* name, const key_diagnosis& diagnosi
     }
 }
 
-// Every candidate's verdict, those without figures too. The reasons hold commas
-// and never a double quote: quoted as CSV requires.
+// A text as one CSV field: quoted where it holds a comma or a double quote, each
+// double quote within doubled.
+void writeCsvField(std::FILE* out, const char* text) {
+    if (std::strpbrk(text, ",\"") == nullptr) {
+        std::fputs(text, out);
+        return;
+    }
+    std::fputc('"', out);
+    for (; *text != '\0'; ++text) {
+        if (*text == '"') std::fputc('"', out);
+        std::fputc(*text, out);
+    }
+    std::fputc('"', out);
+}
+
+// Every candidate's verdict, those without figures too.
 void writeVerdicts(std::FILE* out, const compared_candidates& compared) {
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
         const key_verdict& verdict = compared[at(candidate)].verdict;
-        const char* quote = std::strchr(verdict.reasons, ',') != nullptr ? "\"" : "";
-        std::fprintf(out, "%s,%s,%s%s%s\n", keyCandidates[candidate].name,
-                     verdict.passes ? "passes" : "fails", quote, verdict.reasons, quote);
+        std::fprintf(out, "%s,%s,", keyCandidates[candidate].name,
+                     verdict.passes ? "passes" : "fails");
+        writeCsvField(out, verdict.reasons);
+        std::fputc('\n', out);
     }
 }
 
@@ -529,7 +544,8 @@ int runDiagnosis(int argc, char** argv) {
     std::array<outside_keys, MOST_CANDIDATES> outside{};
     keyTheSweep(functions.data(), candidateCount, keyOf.data(), outside.data());
     // The cache key's diagnosis is the output's first part: without it there is none.
-    if (outside[0].count > 0) return refuseKey(PROGRAM, outside[0].first);
+    if (outside[0].count > 0)
+        return refuseKey(PROGRAM, outside[0].first, describeCombination(outside[0].firstAt).text);
     compared_candidates compared;
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
         candidate_figures& figures = compared[at(candidate)];

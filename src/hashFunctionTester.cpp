@@ -33,8 +33,10 @@ void printReport(const hits_per_key& keyCount, const keys_per_count& valueCount)
 int runTester(int /*argc*/, char** /*argv*/) {
     hits_per_key keyCount;
     keys_per_count valueCount;
+    outside_keys outside{};
+    if (!sweepKeys(keyCount, outside))
+        return refuseKey(PROGRAM, outside.first, describeCombination(outside.firstAt).text);
     int32_t badKey = 0;
-    if (!sweepKeys(keyCount, badKey)) return refuseKey(PROGRAM, badKey);
     if (!countValues(keyCount, valueCount, badKey)) {
         std::fprintf(stderr, "%s: key %d was hit %d times, outside the count table 0..%d\n",
                      PROGRAM, badKey, keyCount[static_cast<size_t>(badKey)], HASH_KEYS - 1);

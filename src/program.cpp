@@ -66,7 +66,8 @@ int finishOutput(const char* program) {
     return 0;
 }
 
-int refuseKey(const char* program, int32_t key) {
-    std::fprintf(stderr, "%s: key %d is outside 0..%d\n", program, key, HASH_KEYS - 1);
+int refuseKey(const char* program, int32_t key, const char* descriptor) {
+    std::fprintf(stderr, "%s: key %d is outside 0..%d (%s)\n", program, key, HASH_KEYS - 1,
+                 descriptor);
     return 1;
 }

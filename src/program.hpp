@@ -15,6 +15,7 @@ int runOnItsOwnStack(int (*run)(int, char**), int argc, char** argv, const char*
 // judges, so that the cause is theirs.
 int finishOutput(const char* program);
 
-// The refusal of a key the tallies cannot hold: one line on stderr,
-// "PROGRAM: key KEY is outside 0..799", and 1, the status of a failed run.
-int refuseKey(const char* program, int32_t key);
+// The refusal of a key the tallies cannot hold: one line on stderr, "PROGRAM:
+// key KEY is outside 0..799 (DESCRIPTOR)", the descriptor that got it as
+// describeCombination gives it, and 1, the status of a failed run.
+int refuseKey(const char* program, int32_t key, const char* descriptor);

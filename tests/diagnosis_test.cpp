@@ -21,8 +21,8 @@ TEST(Diagnosis, FieldsOfTheSweep) {
         "hashFunction gives other keys than the known answers: if you changed it on purpose, "
         "update the known answers in tests/diagnosis_test.cpp");
     combination_keys keyOf;
-    int32_t badKey = 0;
-    ASSERT_TRUE(keyCombinations(keyOf, badKey));
+    outside_keys outside{};
+    ASSERT_TRUE(keyCombinations(keyOf, outside));
     // Counted by hand with an independent model of the key function over the
     // sweep; random = pairs / 800. Crowd: -1, or the other field and value that
     // holds more than half of the shared pairs and three times its fair share.
@@ -150,7 +150,9 @@ TEST(Diagnosis, Verdicts) {
          "P(busiest >= 27) = 2.3e-07; P(chi-square >= 1748.7) = 7.9e-73"},
         {"mixedKey", mixedKey, true, ""},
         {"keys past the table", pastTheTableForFlag1, false,
-         "2400 keys outside 0..799 (the first 800)"},  // counted in the sweep, none used
+         "2400 keys outside 0..799 (the first 800, name \"caneBagnato\", param 0, width 0, height "
+         "0, "
+         "flag 1)"},  // counted in the sweep, none used; the first as a user writes it
         {"every key hit 6 times", nullptr, true,
          "more even than random; P(chi-square <= 0.0) < 1e-300"},  // no fault, but told
     };

@@ -18,6 +18,37 @@ TEST(Sweep, FillLeavesNoTraceOfLongerName) {
     EXPECT_EQ(record.flag, 0);
 }
 
+// A name and, for its escaped form, the very text of its C literal: the compiler reads the one
+// from the other, so each row's escaped form is proven to be C that gives the name back.
+#define NAME_AND_ITS_LITERAL(literal) \
+    { literal, #literal }
+
+TEST(Names, EscapedAsCWritesThem) {
+    struct Row {
+        const char* name;
+        const char* escaped;
+    };
+    const Row rows[] = {
+        NAME_AND_ITS_LITERAL("faro"),  // plain
+        NAME_AND_ITS_LITERAL(""),      // empty
+        NAME_AND_ITS_LITERAL("\xc3\xb1"
+                             "and\xc3\xba"),  // UTF-8; a hex digit after an escape
+        NAME_AND_ITS_LITERAL("say \"hi\""),   // double quotes
+        NAME_AND_ITS_LITERAL("C:\\tmp\\"),    // backslashes
+        NAME_AND_ITS_LITERAL("\x7fG\x01"
+                             "1\x09\xff"),  // control bytes; G is no hex digit
+    };
+    char field[IMAGE_NAME_SIZE];
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.escaped);
+        std::memset(field, 0, sizeof field);
+        std::memcpy(field, row.name, std::strlen(row.name));
+        EXPECT_STREQ(escapeName(field).text, row.escaped);
+    }
+    std::memset(field, 'z', sizeof field);  // no terminator: the whole field
+    EXPECT_STREQ(escapeName(field).text, "\"zzzzzzzzzzzzzzzzzzzz\"");
+}
+
 TEST(Tallies, RefuseCountsOutsideTheTable) {
     hits_per_key keyCount{};
     keys_per_count valueCount;

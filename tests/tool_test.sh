@@ -215,7 +215,8 @@ write-error)  # an output not wholly written is a failure, even if only one bloc
     done
     ;;
 bad-keys)  # keys the tables cannot hold: one line naming the key, exit 1
-    rows=("800:key 800 is outside 0..799" "-1:key -1 is outside 0..799")
+    first='\(name "a", param 0, width 0, height 0, flag 0\)'  # the copy's first descriptor
+    rows=("800:key 800 is outside 0..799 $first" "-1:key -1 is outside 0..799 $first")
     [ "$expected" = - ] && rows+=("0:key 0 was hit 4800 times, outside the count table 0..799")
     for row in "${rows[@]}"; do
         run "export HFT_FIXED_KEY=${row%%:*}"
