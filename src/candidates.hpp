@@ -14,7 +14,7 @@ struct key_candidate {
 };
 
 // Room for the candidates, and for the longest name the table's columns hold.
-inline constexpr int32_t MOST_CANDIDATES = 16;
+inline constexpr int32_t MOST_CANDIDATES = MOST_KEY_FUNCTIONS;
 inline constexpr int32_t CANDIDATE_NAME_SIZE = 16;
 
 // The table and its length, 1 .. MOST_CANDIDATES; keyCandidates[0] is hashFunction.

@@ -283,7 +283,8 @@ void addClause(key_verdict& verdict, const char* clause) {
 
 }  // namespace
 
-key_verdict judge(const outside_keys& outside, const key_diagnosis& diagnosis) {
+key_verdict judge(const outside_keys& outside, const key_diagnosis& diagnosis,
+                  const reach_table& reach) {
     key_verdict verdict{};
     event_text event{};
     if (outside.count > 0) {
@@ -297,6 +298,14 @@ key_verdict judge(const outside_keys& outside, const key_diagnosis& diagnosis) {
         std::snprintf(event.text, sizeof event.text, "never reads %s", unread.text);
         addClause(verdict, event.text);
     }
+    const byte_list unreached = unreachedBytes(reach);
+    if (unreached.text[0] != '\0') {
+        std::array<char, sizeof unreached.text + 40> clause{};
+        std::snprintf(clause.data(), clause.size(), "bytes never reaching the key: %s",
+                      unreached.text);
+        addClause(verdict, clause.data());
+    }
+    if (reach[BYTE_PAYLOAD].changed > 0) addClause(verdict, "payload reaches the key");
     const key_spread& spread = diagnosis.spread;
     const random_baseline& random = diagnosis.random;
     const double empty = emptyChance(random, spread.emptyKeys);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "distribution.hpp"
+#include "keysets.hpp"
 
 #include <array>
 #include <cstdint>
@@ -151,8 +152,11 @@ struct key_verdict {
     bool passes;
     // Why, in clauses joined by "; ": for one that fails, the reasons; for one
     // that passes, "" or how it is more even than random.
-    char reasons[320];
+    char reasons[512];
 };
 
-// The verdict; diagnosis is read only when no key fell outside the table.
-key_verdict judge(const outside_keys& outside, const key_diagnosis& diagnosis);
+// The verdict; diagnosis is read only when no key fell outside the table. It
+// also fails a key function some keyed byte of which never reaches its key, or
+// whose key a payload byte reaches.
+key_verdict judge(const outside_keys& outside, const key_diagnosis& diagnosis,
+                  const reach_table& reach);

@@ -60,8 +60,10 @@ using keys_per_count = std::array<int32_t, HASH_KEYS>;
 void fillDescriptor(image_descriptor& d, int32_t image, int8_t param, int32_t width, int32_t height,
                     int8_t flag);
 
-// A key function with the by-value signature of hashFunction.
+// A key function with the by-value signature of hashFunction, and the most that
+// are keyed side by side.
 using key_function = int32_t (*)(image_descriptor);
+inline constexpr int32_t MOST_KEY_FUNCTIONS = 16;
 
 // The keys a key function gave outside 0 .. HASH_KEYS - 1: how many, and the first.
 struct outside_keys {

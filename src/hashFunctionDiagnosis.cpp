@@ -34,6 +34,7 @@ constexpr const char* KEYSET = "sweep";
 struct candidate_figures {
     outside_keys outside;
     key_diagnosis diagnosis;  // only where outside.count is 0
+    reach_table reach;
     key_verdict verdict;
 };
 using compared_candidates = std::array<candidate_figures, MOST_CANDIDATES>;
@@ -121,8 +122,9 @@ void printBaseline(const random_baseline& baseline, const key_spread& spread) {
 }
 
 // The causes, worst first, in one line: the fields never read, then those that
-// share keys markedly more often than random, by how much more.
-void printCauses(std::FILE* out, const key_diagnosis& diagnosis) {
+// share keys markedly more often than random, by how much more. Where it finds
+// none, it says the key reads every field only if every keyed byte reached it.
+void printCauses(std::FILE* out, const key_diagnosis& diagnosis, const reach_table& reach) {
     const char* separator = "Causes, worst first: never reads ";
     bool named = false;
     for (int32_t rank = 0; rank < diagnosis.causes.count; ++rank) {
@@ -147,14 +149,20 @@ void printCauses(std::FILE* out, const key_diagnosis& diagnosis) {
         firstShared = false;
         named = true;
     }
-    if (!named)
+    const byte_list unreached = unreachedBytes(reach);
+    if (!named && unreached.text[0] == '\0')
         std::fprintf(out,
                      "Causes: none found; the key reads every field, and none shares keys"
                      " markedly more often than random");
+    else if (!named)
+        std::fprintf(out,
+                     "Causes: none found over the sweep, but %s never reach the key; no field"
+                     " shares keys markedly more often than random",
+                     unreached.text);
     std::fprintf(out, "\n");
 }
 
-void printDiagnosis(const key_diagnosis& diagnosis) {
+void printDiagnosis(const key_diagnosis& diagnosis, const reach_table& reach) {
     const key_spread& spread = diagnosis.spread;
     std::printf("%s over the %s: %d descriptors, %d keys\n\n", keyCandidates[0].name, KEYSET,
                 SWEEP_COMBINATIONS, HASH_KEYS);
@@ -169,7 +177,7 @@ void printDiagnosis(const key_diagnosis& diagnosis) {
         printBaseline(diagnosis.blind, spread);
     }
     std::printf("\n");
-    printCauses(stdout, diagnosis);
+    printCauses(stdout, diagnosis, reach);
 }
 
 // A verdict as the table and the headline give it: "passes", "passes; more even
@@ -198,6 +206,13 @@ cell_text neverReadText(const key_diagnosis& diagnosis) {
     return shown;
 }
 
+// The keyed bytes that never reach the key, "name[2..18], flag", or "-".
+byte_list unreachedText(const reach_table& reach) {
+    byte_list shown = unreachedBytes(reach);
+    if (shown.text[0] == '\0') std::snprintf(shown.text, sizeof shown.text, "-");
+    return shown;
+}
+
 // The field whose pairs share keys most often against random (the first of
 // equals), and its ratio: "height 133x".
 cell_text worstFieldText(const key_diagnosis& diagnosis) {
@@ -222,21 +237,48 @@ cell_text sdText(double chiSquare, const random_baseline& baseline) {
     return shown;
 }
 
+// Each byte's reach, a row each, a column per candidate: the share of its
+// changes that changed the key, or "never".
+void printReach(const compared_candidates& compared) {
+    std::printf(
+        "\nReach: of %d changes of each byte, in descriptors drawn over every field's whole range,"
+        " the share that change the key\n",
+        REACH_SAMPLES);
+    std::printf("%-10s", "byte");
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        std::printf("  %*s", CANDIDATE_NAME_SIZE, keyCandidates[candidate].name);
+    std::printf("\n");
+    for (int32_t byte = 0; byte < REACH_BYTES; ++byte) {
+        std::printf("%-10s", reachByteName(byte).text);
+        for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+            const byte_reach& counted = compared[at(candidate)].reach[at(byte)];
+            cell_text share{};
+            if (counted.changed == 0)
+                std::snprintf(share.text, sizeof share.text, "never");
+            else
+                std::snprintf(share.text, sizeof share.text, "%.1f%%",
+                              100.0 * counted.changed / counted.changes);
+            std::printf("  %*s", CANDIDATE_NAME_SIZE, share.text);
+        }
+        std::printf("\n");
+    }
+}
+
 void printCandidates(const compared_candidates& compared) {
     std::printf("\nCandidates over the %s, side by side:\n", KEYSET);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
         std::printf("  %-*s  %s\n", CANDIDATE_NAME_SIZE, keyCandidates[candidate].name,
                     keyCandidates[candidate].summary);
-    const char* const row = "%-*s  %-12s  %-12s  %5s  %7s  %10s  %10s  %9s  %8s  %s\n";
+    const char* const row = "%-*s  %-12s  %-18s  %-12s  %5s  %7s  %10s  %10s  %9s  %8s  %s\n";
     std::printf("\n");
-    std::printf(row, CANDIDATE_NAME_SIZE, "candidate", "never read", "worst field", "empty",
-                "busiest", "P(busiest)", "chi-square", "sd random", "sd blind", "verdict");
+    std::printf(row, CANDIDATE_NAME_SIZE, "candidate", "never read", "never reach", "worst field",
+                "empty", "busiest", "P(busiest)", "chi-square", "sd random", "sd blind", "verdict");
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
         const candidate_figures& figures = compared[at(candidate)];
         const char* name = keyCandidates[candidate].name;
         if (!hasFigures(figures)) {
-            std::printf(row, CANDIDATE_NAME_SIZE, name, "-", "-", "-", "-", "-", "-", "-", "-",
-                        verdictText(figures.verdict).text);
+            std::printf(row, CANDIDATE_NAME_SIZE, name, "-", unreachedText(figures.reach).text, "-",
+                        "-", "-", "-", "-", "-", "-", verdictText(figures.verdict).text);
             continue;
         }
         const key_diagnosis& diagnosis = figures.diagnosis;
@@ -253,9 +295,9 @@ void printCandidates(const compared_candidates& compared) {
         else
             std::snprintf(blind.text, sizeof blind.text, "-");
         std::printf(row, CANDIDATE_NAME_SIZE, name, neverReadText(diagnosis).text,
-                    worstFieldText(diagnosis).text, empty.text, busiest.text,
-                    chanceFigure(diagnosis.random.busiestAtLeast).text, chiSquare.text,
-                    sdText(spread.chiSquare, diagnosis.random).text, blind.text,
+                    unreachedText(figures.reach).text, worstFieldText(diagnosis).text, empty.text,
+                    busiest.text, chanceFigure(diagnosis.random.busiestAtLeast).text,
+                    chiSquare.text, sdText(spread.chiSquare, diagnosis.random).text, blind.text,
                     verdictText(figures.verdict).text);
     }
     std::printf(
@@ -263,10 +305,10 @@ void printCandidates(const compared_candidates& compared) {
         "chi-square's distance from a uniformly random key function's mean (blind: one as blind\n"
         "as this one), in standard deviations. P(busiest): the chance that a random key\n"
         "function's busiest key holds as many hits. A candidate fails when it never reads a\n"
-        "field, gives a key outside 0..%d, or leaves as many empty keys, a busiest key as busy or\n"
-        "a chi-square as high as a uniformly random key function does with a chance below %g;\n"
-        "a uniformly random one fails so with a chance of at most %g. More even than random\n"
-        "is no fault.\n",
+        "field, a keyed byte of it never reaches the key or a payload byte does, it gives a key\n"
+        "outside 0..%d, or it leaves as many empty keys, a busiest key as busy or a chi-square\n"
+        "as high as a uniformly random key function does with a chance below %g; a uniformly\n"
+        "random one fails so with a chance of at most %g. More even than random is no fault.\n",
         HASH_KEYS - 1, UNLIKELY, JUDGED_FIGURES * UNLIKELY);
 }
 
@@ -291,7 +333,7 @@ void writeHeadline(std::FILE* out, const compared_candidates& compared) {
                      " score about %.0f; this one scores %.1f times that.\n",
                      diagnosis.blind.emptyMean, diagnosis.blind.busiestMedian,
                      diagnosis.blind.chiMean, spread.chiSquare / diagnosis.blind.chiMean);
-    printCauses(out, diagnosis);
+    printCauses(out, diagnosis, compared[0].reach);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
         std::fprintf(out, "%s %s\n", keyCandidates[candidate].name,
                      verdictText(compared[at(candidate)].verdict).text);
@@ -391,6 +433,16 @@ void writeVerdicts(std::FILE* out, const compared_candidates& compared) {
     }
 }
 
+// Each candidate's reach: its changes of each byte, and how many changed the key.
+void writeReach(std::FILE* out, const compared_candidates& compared) {
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        for (int32_t byte = 0; byte < REACH_BYTES; ++byte) {
+            const byte_reach& counted = compared[at(candidate)].reach[at(byte)];
+            std::fprintf(out, "%s,%s,%d,%d\n", keyCandidates[candidate].name,
+                         reachByteName(byte).text, counted.changes, counted.changed);
+        }
+}
+
 // The files --data writes, in this order, and each one's header.
 enum figure_file : int32_t {
     KEYS,
@@ -398,13 +450,14 @@ enum figure_file : int32_t {
     FIELDS,
     SPREAD,
     CAUSES,
+    REACH,
     VERDICTS,
     HEADLINE,
     FIGURE_FILES
 };
 constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_NAMES = {
-    "keys.csv",   "counts.csv",   "fields.csv",  "spread.csv",
-    "causes.csv", "verdicts.csv", "headline.txt"};
+    "keys.csv",   "counts.csv", "fields.csv",   "spread.csv",
+    "causes.csv", "reach.csv",  "verdicts.csv", "headline.txt"};
 constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_HEADERS = {
     "candidate,keyset,key,hits",
     "candidate,keyset,hits,keys,random,blind",
@@ -413,17 +466,19 @@ constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_HEADERS = {
     "candidate,keyset,baseline,inputs,repeats,empty,empty_mean,empty_sd,p_empty,busiest,"
     "busiest_median,p_busiest,chi_square,chi_mean,chi_sd,p_chi_above,p_chi_below",
     "candidate,rank,field,never_read,ratio",
+    "candidate,byte,changes,changed",
     "candidate,verdict,reasons",
     nullptr};  // the headline is text
 
-// The writers of one candidate's rows, by file, up to the verdicts.
+// The writers of one candidate's figures over the sweep, by file, up to the reach.
 using row_writer = void (*)(std::FILE*, const char*, const key_diagnosis&);
-constexpr std::array<row_writer, VERDICTS> ROW_WRITERS = {writeKeys, writeCounts, writeFields,
-                                                          writeSpread, writeCauses};
+constexpr std::array<row_writer, REACH> ROW_WRITERS = {writeKeys, writeCounts, writeFields,
+                                                       writeSpread, writeCauses};
 
 void writeFigureFile(std::FILE* out, int32_t file, const compared_candidates& compared) {
     if (file == HEADLINE) return writeHeadline(out, compared);
     std::fprintf(out, "%s\n", FIGURE_FILE_HEADERS[at(file)]);
+    if (file == REACH) return writeReach(out, compared);
     if (file == VERDICTS) return writeVerdicts(out, compared);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
         if (hasFigures(compared[at(candidate)]))
@@ -546,12 +601,15 @@ int runDiagnosis(int argc, char** argv) {
     // The cache key's diagnosis is the output's first part: without it there is none.
     if (outside[0].count > 0)
         return refuseKey(PROGRAM, outside[0].first, describeCombination(outside[0].firstAt).text);
+    std::array<reach_table, MOST_CANDIDATES> reach;
+    measureReach(functions.data(), candidateCount, reach.data());
     compared_candidates compared;
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
         candidate_figures& figures = compared[at(candidate)];
         figures.outside = outside[at(candidate)];
         if (hasFigures(figures)) diagnose(keyOf[at(candidate)], figures.diagnosis);
-        figures.verdict = judge(figures.outside, figures.diagnosis);
+        figures.reach = reach[at(candidate)];
+        figures.verdict = judge(figures.outside, figures.diagnosis, figures.reach);
     }
     // The files first: a refusal leaves nothing on stdout.
     if (chosen.figuresFolder != nullptr) {
@@ -559,7 +617,8 @@ int runDiagnosis(int argc, char** argv) {
         if (status != 0) return status;
     }
     errno = 0;
-    printDiagnosis(compared[0].diagnosis);
+    printDiagnosis(compared[0].diagnosis, compared[0].reach);
+    printReach(compared);
     printCandidates(compared);
     const int status = finishOutput(PROGRAM);
     return status == 0 && chosen.check && !compared[0].verdict.passes ? 1 : status;

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bitset>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -132,6 +134,106 @@ TEST(Diagnosis, Chances) {
     }
 }
 
+// The reach of a key function every keyed byte reaches, and no payload byte: a uniformly random
+// key function's.
+constexpr reach_table everyByteReached() {
+    reach_table reach{};
+    for (int32_t byte = 0; byte < BYTE_PAYLOAD; ++byte)
+        reach[static_cast<std::size_t>(byte)] = {1, 1};
+    return reach;
+}
+constexpr reach_table EVERY_BYTE_REACHED = everyByteReached();
+
+// Keys for the reach: one that reads only name[0] and name[1], and one that reads the payload.
+int32_t firstTwoNameBytes(image_descriptor d) {
+    return static_cast<int32_t>((static_cast<uint32_t>(static_cast<unsigned char>(d.name[0])) << 8 |
+                                 static_cast<unsigned char>(d.name[1])) %
+                                static_cast<uint32_t>(HASH_KEYS));
+}
+int32_t payloadSum(image_descriptor d) {
+    uint32_t sum = 0;
+    for (const unsigned char byte : d.payload) sum += byte;
+    return static_cast<int32_t>(sum % static_cast<uint32_t>(HASH_KEYS));
+}
+
+TEST(Diagnosis, Reach) {
+    // Worked from each definition: the bytes a change of which can never change the key.
+    // hashFunction reads name[0], name[1], the length, param, width and height; past name[1] a byte
+    // counts only through the length, which a change that keeps it keeps.
+    struct Row {
+        const char* what;
+        key_function key;
+        const char* unreached;
+        bool payload;
+    };
+    const Row rows[] = {
+        {"hashFunction", hashFunction, "name[2..18], flag", false},
+        {"name[0] and name[1] alone", firstTwoNameBytes,
+         "name[2..18], length, param, width[0], width[1], height[0], height[1], flag", false},
+        {"mixedKey: every keyed byte", mixedKey, "", false},
+        {"the payload alone", payloadSum,
+         "name[0..18], length, param, width[0], width[1], height[0], height[1], flag", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        reach_table reach{};
+        measureReach(&row.key, 1, &reach);
+        EXPECT_STREQ(unreachedBytes(reach).text, row.unreached);
+        EXPECT_EQ(reach[BYTE_PAYLOAD].changed > 0, row.payload);
+        for (const byte_reach& counted : reach) EXPECT_EQ(counted.changes, REACH_SAMPLES);
+    }
+}
+
+// 400 kB: out of the test's stack frame.
+image_descriptor record;
+
+TEST(Keysets, GeneratorAndDomain) {
+    // splitmix64's first outputs for seed 1234567, from its published definition (in Python).
+    uint64_t state = 1234567;
+    for (const uint64_t output : {6457827717110365317u, 3203168211198807973u, 9817491932198370423u})
+        EXPECT_EQ(nextRandom(state), output);
+    // The domain covers every keyed field's whole range: every value of each byte of param, width,
+    // height and flag; names of every length 1 to 19, of every byte 0x01..0xFF and no 0 within;
+    // and UTF-8 names, whose first byte leads a two-byte letter, among them.
+    enum seen_values {
+        SEEN_NAME_BYTE,
+        SEEN_LENGTH,
+        SEEN_PARAM,
+        SEEN_WIDTH_LOW,
+        SEEN_WIDTH_HIGH,
+        SEEN_HEIGHT_LOW,
+        SEEN_HEIGHT_HIGH,
+        SEEN_FLAG,
+        SEEN_KINDS
+    };
+    std::array<std::bitset<256>, SEEN_KINDS> seen;
+    int32_t utf8 = 0;
+    constexpr int32_t DESCRIPTORS = 24000;
+    for (int32_t index = 0; index < DESCRIPTORS; ++index) {
+        fillDomainDescriptor(index, record);
+        const std::size_t length = std::strlen(record.name);
+        for (std::size_t at = 0; at < length; ++at)
+            seen[SEEN_NAME_BYTE].set(static_cast<unsigned char>(record.name[at]));
+        seen[SEEN_LENGTH].set(length);
+        seen[SEEN_PARAM].set(static_cast<uint8_t>(record.param));
+        seen[SEEN_WIDTH_LOW].set(record.width & 0xFFu);
+        seen[SEEN_WIDTH_HIGH].set(record.width >> 8u);
+        seen[SEEN_HEIGHT_LOW].set(record.height & 0xFFu);
+        seen[SEEN_HEIGHT_HIGH].set(record.height >> 8u);
+        seen[SEEN_FLAG].set(record.flag);
+        const auto lead = static_cast<unsigned char>(record.name[0]);
+        const auto next = static_cast<unsigned char>(record.name[1]);
+        utf8 += lead >= 0xC2 && lead <= 0xDF && next >= 0x80 && next <= 0xBF ? 1 : 0;
+    }
+    EXPECT_FALSE(seen[SEEN_NAME_BYTE][0]);
+    EXPECT_EQ(seen[SEEN_NAME_BYTE].count(), 255u);
+    EXPECT_EQ(seen[SEEN_LENGTH].count(), 19u);
+    EXPECT_FALSE(seen[SEEN_LENGTH][0]);
+    for (int32_t field = SEEN_PARAM; field <= SEEN_FLAG; ++field)
+        EXPECT_EQ(seen[static_cast<std::size_t>(field)].count(), 256u) << field;
+    EXPECT_GE(utf8, DESCRIPTORS / 5);  // one in four
+}
+
 // A key function whose flag-1 descriptors all get keys past the table: 800 + height, so that
 // the first two differ.
 int32_t pastTheTableForFlag1(image_descriptor d) { return d.flag == 1 ? HASH_KEYS + d.height : 0; }
@@ -150,9 +252,8 @@ TEST(Diagnosis, Verdicts) {
          "P(busiest >= 27) = 2.3e-07; P(chi-square >= 1748.7) = 7.9e-73"},
         {"mixedKey", mixedKey, true, ""},
         {"keys past the table", pastTheTableForFlag1, false,
-         "2400 keys outside 0..799 (the first 800, name \"caneBagnato\", param 0, width 0, height "
-         "0, "
-         "flag 1)"},  // counted in the sweep, none used; the first as a user writes it
+         "2400 keys outside 0..799 (the first 800, name \"caneBagnato\", param 0, width 0, "
+         "height 0, flag 1)"},  // counted in the sweep, none used; the first as a user writes it
         {"every key hit 6 times", nullptr, true,
          "more even than random; P(chi-square <= 0.0) < 1e-300"},  // no fault, but told
     };
@@ -161,24 +262,19 @@ TEST(Diagnosis, Verdicts) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         outside_keys outside{};
-        if (row.key != nullptr)
+        reach_table reach = EVERY_BYTE_REACHED;
+        if (row.key != nullptr) {
             keyTheSweep(&row.key, 1, keyOf.data(), &outside);
-        else
+            measureReach(&row.key, 1, &reach);
+        } else {
             for (std::size_t combination = 0; combination < keyOf[0].size(); ++combination)
                 keyOf[0][combination] = static_cast<int32_t>(combination % HASH_KEYS);
+        }
         if (outside.count == 0) diagnose(keyOf[0], diagnosis);
-        const key_verdict verdict = judge(outside, diagnosis);
+        const key_verdict verdict = judge(outside, diagnosis, reach);
         EXPECT_EQ(verdict.passes, row.passes);
         EXPECT_STREQ(verdict.reasons, row.reasons);
     }
-}
-
-// splitmix64 (Steele, Lea and Flood 2014): the same stream on every target and standard library.
-uint64_t nextRandom(uint64_t& state) {
-    uint64_t mixed = state += 0x9E3779B97F4A7C15u;
-    mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9u;
-    mixed = (mixed ^ (mixed >> 27)) * 0x94D049BB133111EBu;
-    return mixed ^ (mixed >> 31);
 }
 
 // One that reads nothing is diagnosis.bad-keys' key 0, a well-mixed one diagnosis.mixed.
@@ -195,12 +291,11 @@ TEST(Diagnosis, UniformlyRandomKeyFunctions) {
     combination_keys keyOf;
     key_diagnosis diagnosis;
     for (int32_t table = 0; table < TABLES; ++table) {
-        for (int32_t& key : keyOf)
-            key = static_cast<int32_t>(((nextRandom(state) >> 32) * HASH_KEYS) >> 32);
+        for (int32_t& key : keyOf) key = static_cast<int32_t>(randomBelow(state, HASH_KEYS));
         diagnose(keyOf, diagnosis);
         named += diagnosis.causes.count > 0 ? 1 : 0;
         ASSERT_EQ(diagnosis.blind.repeats, 1) << "table " << table;
-        failed += judge(outside_keys{}, diagnosis).passes ? 0 : 1;
+        failed += judge(outside_keys{}, diagnosis, EVERY_BYTE_REACHED).passes ? 0 : 1;
         const double chances[JUDGED_FIGURES] = {
             emptyChance(diagnosis.random, diagnosis.spread.emptyKeys),
             diagnosis.random.busiestAtLeast,

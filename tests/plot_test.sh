@@ -52,7 +52,7 @@ One as blind as this one would leave about 40 empty, reach about 20 and score ab
  scores 2.9 times that.
 Causes, worst first: never reads flag; height shares keys 133x as often as random, width 45x, name 5.2x,\
  param 3.5x
-hashFunction fails: never reads flag; $cache_chances
+hashFunction fails: never reads flag; bytes never reaching the key: name[2..18], flag; $cache_chances
 mendedKey fails: $mended_chances
 mixedKey passes
 -cache.png"

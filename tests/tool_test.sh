@@ -5,7 +5,8 @@
 # key function, against a plain run's output.
 #   tool_test.sh CHECK PROGRAM EXPECTED BUILD PRELOAD -- LAUNCH...
 # CHECK is report, small-stack, write-error, no-thread, heap, bad-keys (for a copy of the program
-# whose every key is $HFT_FIXED_KEY), mixed (the well-mixed copy's report), options or
+# whose every key is $HFT_FIXED_KEY), mixed (the well-mixed copy's report), reach (a copy whose key
+# reads two bytes of the name), options or
 # fresh-build (LAUNCH is the program's make target); PROGRAM is the name its messages start with;
 # EXPECTED is its whole output (for bad-keys, when every key is 0, or - if it refuses that), and
 # the diagnosis's figures lie in EXPECTED less .txt, plus -figures; BUILD is sanitized in a
@@ -168,6 +169,13 @@ options)  # anything else is refused in one line, exit 2, with nothing written o
     [ "$(ls -A "$work" "$work/kept" && cat "$work/kept/keys.csv")" = "$(printf '%s\n' \
         "$work:" err file kept out '' "$work/kept:" keys.csv "the user's")" ] || fail "refusals" "$(ls -AR "$work")"
     ;;
+reach)  # a key that reads name[0] and name[1] alone is not said to read every field
+    run ''
+    causes="Causes: none found over the sweep, but name\[2..18\], length never reach the key; no field shares keys"
+    if expect_status "two bytes of the name" 0 && ! grep -qx "$causes markedly more often than random" "$work/out"; then
+        fail "two bytes of the name" "$(grep '^Causes' "$work/out")"
+    fi
+    ;;
 fresh-build)  # the program's make target, into a build folder of its own, prints its output
     run '' BUILD="$work/build"
     cp "$work/out" "$work/made" && launch=("$work/build/$program") && own_output && cp "$work/made" "$work/out"
@@ -228,7 +236,8 @@ bad-keys)  # keys the tables cannot hold: one line naming the key, exit 1
         # It reads no field, and no random key function puts every input on one key; the reasons
         # hold commas, so they are quoted.
         run "export HFT_FIXED_KEY=0" --data "$work/figures"
-        grep -qxF 'hashFunction,fails,"never reads name, param, width, height, flag; P(empty >= 799) < 1e-300;'\
+        grep -qxF 'hashFunction,fails,"never reads name, param, width, height, flag; bytes never reaching the key:'\
+' name[0..18], length, param, width[0], width[1], height[0], height[1], flag; P(empty >= 799) < 1e-300;'\
 ' P(busiest >= 4800) < 1e-300; P(chi-square >= 3835200.0) < 1e-300"' "$work/figures/verdicts.csv" ||
             fail "every key 0, its verdict" "$(head -c 300 "$work/figures/verdicts.csv" 2>&1)"
     fi

@@ -1,0 +1,222 @@
+#include "keysets.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+namespace {
+
+// Each descriptor, and each change of one, draws from a stream of its own,
+// seeded from its index: so any of them can be made again alone.
+constexpr uint64_t DOMAIN_SEED = 20261209;
+constexpr uint64_t REACH_SEED = 1880;
+constexpr uint64_t STREAM_STRIDE = 0xD1B54A32D192ED03u;  // odd: every index its own seed
+
+uint64_t streamOf(uint64_t seed, int32_t index) {
+    return seed + static_cast<uint64_t>(index) * STREAM_STRIDE;
+}
+
+// Non-ASCII letters, each two bytes of UTF-8: ñ ú Ö é ß ç ø ł ğ я λ ж.
+constexpr const char* const WIDE_LETTERS[] = {"\xc3\xb1", "\xc3\xba", "\xc3\x96", "\xc3\xa9",
+                                              "\xc3\x9f", "\xc3\xa7", "\xc3\xb8", "\xc5\x82",
+                                              "\xc4\x9f", "\xd1\x8f", "\xce\xbb", "\xd0\xb6"};
+constexpr uint32_t WIDE_LETTER_COUNT = static_cast<uint32_t>(std::size(WIDE_LETTERS));
+
+std::size_t nameLength(const image_descriptor& d) {
+    return static_cast<std::size_t>(std::find(std::begin(d.name), std::end(d.name), '\0') -
+                                    std::begin(d.name));
+}
+
+// A byte 0x01..0xFF other than current: any of the 255 for a 0, else any of the
+// 254 others.
+char otherNonzeroByte(uint64_t& state, char current) {
+    const auto old = static_cast<unsigned char>(current);
+    uint32_t byte = 1 + randomBelow(state, old == 0 ? 255 : 254);
+    if (old != 0 && byte >= old) ++byte;  // skips old
+    return static_cast<char>(static_cast<unsigned char>(byte));
+}
+
+// A byte of the other keyed fields, by value, so that width[0] is the low byte
+// on every target.
+uint32_t fieldByte(const image_descriptor& d, int32_t byte) {
+    switch (byte) {
+        case BYTE_PARAM:
+            return static_cast<uint8_t>(d.param);
+        case BYTE_WIDTH_LOW:
+            return d.width & 0xFFu;
+        case BYTE_WIDTH_HIGH:
+            return static_cast<uint32_t>(d.width) >> 8;
+        case BYTE_HEIGHT_LOW:
+            return d.height & 0xFFu;
+        case BYTE_HEIGHT_HIGH:
+            return static_cast<uint32_t>(d.height) >> 8;
+        default:
+            return d.flag;
+    }
+}
+
+// Called as fieldByte reads: the byte, then its new value.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
+void setFieldByte(image_descriptor& d, int32_t byte, uint32_t value) {
+    const auto low = [value](uint16_t field) {
+        return static_cast<uint16_t>((field & 0xFF00u) | value);
+    };
+    const auto high = [value](uint16_t field) {
+        return static_cast<uint16_t>((field & 0x00FFu) | (value << 8));
+    };
+    switch (byte) {
+        case BYTE_PARAM:
+            d.param = static_cast<int8_t>(static_cast<uint8_t>(value));
+            break;
+        case BYTE_WIDTH_LOW:
+            d.width = low(d.width);
+            break;
+        case BYTE_WIDTH_HIGH:
+            d.width = high(d.width);
+            break;
+        case BYTE_HEIGHT_LOW:
+            d.height = low(d.height);
+            break;
+        case BYTE_HEIGHT_HIGH:
+            d.height = high(d.height);
+            break;
+        default:
+            d.flag = static_cast<uint8_t>(value);
+            break;
+    }
+}
+
+// Another value of a byte: 1 .. 255 added, modulo 256.
+uint32_t otherByte(uint64_t& state, uint32_t old) {
+    return (old + 1 + randomBelow(state, 255)) & 0xFFu;
+}
+
+}  // namespace
+
+uint64_t nextRandom(uint64_t& state) {
+    uint64_t mixed = state += 0x9E3779B97F4A7C15u;
+    mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9u;
+    mixed = (mixed ^ (mixed >> 27)) * 0x94D049BB133111EBu;
+    return mixed ^ (mixed >> 31);
+}
+
+uint32_t randomBelow(uint64_t& state, uint32_t bound) {
+    return static_cast<uint32_t>(((nextRandom(state) >> 32) * bound) >> 32);
+}
+
+void fillDomainDescriptor(int32_t index, image_descriptor& d) {
+    uint64_t state = streamOf(DOMAIN_SEED, index);
+    std::memset(d.name, 0, sizeof d.name);
+    const std::size_t length = 1 + std::size_t{randomBelow(state, NAME_BYTES)};
+    if (randomBelow(state, 4) == 0) {  // UTF-8 letters, a non-ASCII one first
+        std::size_t used = 0;
+        while (used < length) {
+            const bool wide = used == 0 || randomBelow(state, 2) == 0;
+            if (wide && used + 2 <= std::max<std::size_t>(length, 2)) {
+                std::memcpy(d.name + used, WIDE_LETTERS[randomBelow(state, WIDE_LETTER_COUNT)], 2);
+                used += 2;
+            } else {
+                d.name[used++] = static_cast<char>('a' + randomBelow(state, 26));
+            }
+        }
+    } else {
+        for (std::size_t at = 0; at < length; ++at) d.name[at] = otherNonzeroByte(state, '\0');
+    }
+    d.param = static_cast<int8_t>(static_cast<int32_t>(randomBelow(state, 256)) - 128);
+    d.width = static_cast<uint16_t>(randomBelow(state, 65536));
+    d.height = static_cast<uint16_t>(randomBelow(state, 65536));
+    d.flag = static_cast<uint8_t>(randomBelow(state, 256));
+}
+
+byte_name reachByteName(int32_t byte) {
+    constexpr const char* FIELD_BYTES[] = {"length",    "param",     "width[0]", "width[1]",
+                                           "height[0]", "height[1]", "flag",     "payload"};
+    static_assert(std::size(FIELD_BYTES) == REACH_BYTES - BYTE_LENGTH);
+    byte_name shown{};
+    if (byte < NAME_BYTES)
+        std::snprintf(shown.text, sizeof shown.text, "name[%d]", byte);
+    else
+        std::snprintf(shown.text, sizeof shown.text, "%s", FIELD_BYTES[byte - BYTE_LENGTH]);
+    return shown;
+}
+
+void measureReach(const key_function* functions, int32_t count, reach_table* reach) {
+    for (int32_t function = 0; function < count; ++function) reach[function] = {};
+    // One record for every sample; cleared once, so its payload is defined.
+    image_descriptor d{};
+    std::array<int32_t, MOST_KEY_FUNCTIONS> before{};
+    for (int32_t byte = 0; byte < REACH_BYTES; ++byte) {
+        for (int32_t index = 0, taken = 0; taken < REACH_SAMPLES; ++index) {
+            fillDomainDescriptor(index, d);
+            const std::size_t length = nameLength(d);
+            // A name byte it holds; a length that can grow or shrink past name[1].
+            if ((byte < NAME_BYTES && length <= static_cast<std::size_t>(byte)) ||
+                (byte == BYTE_LENGTH && length < 2))
+                continue;
+            ++taken;
+            uint64_t state = streamOf(REACH_SEED + static_cast<uint64_t>(byte), index);
+            for (int32_t function = 0; function < count; ++function)
+                before[static_cast<std::size_t>(function)] = functions[function](d);
+            // The change, undone once every function has keyed it: a name's byte, or
+            // its end for the length, or a payload byte, or a byte of another field.
+            char* changedChar = nullptr;
+            unsigned char* changedPayload = nullptr;
+            const uint32_t oldField =
+                byte < BYTE_LENGTH || byte >= BYTE_PAYLOAD ? 0 : fieldByte(d, byte);
+            if (byte < NAME_BYTES) {
+                changedChar = &d.name[byte];
+            } else if (byte == BYTE_LENGTH) {
+                const bool grow = length == 2 || (length < static_cast<std::size_t>(NAME_BYTES) &&
+                                                  randomBelow(state, 2) == 0);
+                changedChar = &d.name[grow ? length : length - 1];
+            } else if (byte == BYTE_PAYLOAD) {
+                changedPayload = &d.payload[randomBelow(state, sizeof d.payload)];
+            }
+            const char oldChar = changedChar != nullptr ? *changedChar : '\0';
+            const unsigned char oldPayload = changedPayload != nullptr ? *changedPayload : 0;
+            if (changedChar != nullptr)
+                *changedChar = byte == BYTE_LENGTH && oldChar != '\0'
+                                   ? '\0'
+                                   : otherNonzeroByte(state, oldChar);
+            else if (changedPayload != nullptr)
+                *changedPayload = static_cast<unsigned char>(otherByte(state, oldPayload));
+            else
+                setFieldByte(d, byte, otherByte(state, oldField));
+            for (int32_t function = 0; function < count; ++function) {
+                byte_reach& counted = reach[function][static_cast<std::size_t>(byte)];
+                ++counted.changes;
+                if (functions[function](d) != before[static_cast<std::size_t>(function)])
+                    ++counted.changed;
+            }
+            if (changedChar != nullptr)
+                *changedChar = oldChar;
+            else if (changedPayload != nullptr)
+                *changedPayload = oldPayload;
+            else
+                setFieldByte(d, byte, oldField);
+        }
+    }
+}
+
+byte_list unreachedBytes(const reach_table& reach) {
+    byte_list shown{};
+    const auto missed = [&reach](int32_t byte) {
+        return byte < BYTE_PAYLOAD && reach[static_cast<std::size_t>(byte)].changed == 0;
+    };
+    for (int32_t byte = 0; byte < BYTE_PAYLOAD; ++byte) {
+        if (!missed(byte)) continue;
+        int32_t last = byte;  // the end of a run of name bytes
+        while (last + 1 < NAME_BYTES && byte < NAME_BYTES && missed(last + 1)) ++last;
+        const std::size_t used = std::strlen(shown.text);
+        if (last > byte)
+            std::snprintf(shown.text + used, sizeof shown.text - used, "%sname[%d..%d]",
+                          used > 0 ? ", " : "", byte, last);
+        else
+            std::snprintf(shown.text + used, sizeof shown.text - used, "%s%s", used > 0 ? ", " : "",
+                          reachByteName(byte).text);
+        byte = last;
+    }
+    return shown;
+}

@@ -1,0 +1,75 @@
+// Inputs beyond the catalogue: a seeded generator of the project's own, so that
+// every target and standard library draws the same numbers; descriptors over
+// the whole domain of every keyed field; and which of their bytes reach a key.
+#pragma once
+
+#include "distribution.hpp"
+
+#include <array>
+#include <cstdint>
+
+// splitmix64 (Steele, Lea and Flood, 2014): the next output of the stream whose
+// state is given, which it advances.
+uint64_t nextRandom(uint64_t& state);
+
+// A number in 0 .. bound - 1 from the stream's next output: its high 32 bits
+// times bound, over 2^32 (bound >= 1).
+uint32_t randomBelow(uint64_t& state, uint32_t bound);
+
+// The domain's descriptor at index: every keyed field drawn over its whole range,
+// from a stream of its own. The name has 1 to IMAGE_NAME_SIZE - 1 bytes, each
+// 0x01..0xFF; one in four is instead UTF-8 of non-ASCII letters (at least 2 bytes).
+// param is -128..127, width and height 0..65535, flag 0..255. The name field is
+// zero-filled past the name; payload is untouched.
+void fillDomainDescriptor(int32_t index, image_descriptor& d);
+
+// The bytes whose reach is measured: each of the name's, the name's length, the
+// other keyed fields' (width and height low byte first), and one byte of the
+// payload, which no key may read.
+inline constexpr int32_t NAME_BYTES = static_cast<int32_t>(IMAGE_NAME_SIZE) - 1;
+enum reach_byte : int32_t {
+    BYTE_LENGTH = NAME_BYTES,  // name[0] .. name[18] come first
+    BYTE_PARAM,
+    BYTE_WIDTH_LOW,
+    BYTE_WIDTH_HIGH,
+    BYTE_HEIGHT_LOW,
+    BYTE_HEIGHT_HIGH,
+    BYTE_FLAG,
+    BYTE_PAYLOAD,
+    REACH_BYTES
+};
+// The byte's name as the output gives it: "name[0]", "length", "width[1]", ...
+struct byte_name {
+    char text[24];
+};
+byte_name reachByteName(int32_t byte);
+
+// How often a change of one byte changed the key. Each byte is changed in
+// REACH_SAMPLES descriptors of the domain that can hold the change, to a random
+// other value: a name byte to another nonzero one, so the length stays; the
+// length by one byte at the name's end, grown or shrunk, never at name[0] or
+// name[1]; a payload byte at a random place.
+inline constexpr int32_t REACH_SAMPLES = 256;
+struct byte_reach {
+    int32_t changes;
+    int32_t changed;  // of them, those that changed the key
+};
+using reach_table = std::array<byte_reach, REACH_BYTES>;
+
+// The reach of each of count key functions, 1 .. MOST_KEY_FUNCTIONS: reach[f]
+// for functions[f].
+void measureReach(const key_function* functions, int32_t count, reach_table* reach);
+
+// Whether each keyed byte reaches the key, and no payload byte does.
+inline bool readsEveryKeyedByte(const reach_table& reach) {
+    for (int32_t byte = 0; byte < BYTE_PAYLOAD; ++byte)
+        if (reach[static_cast<std::size_t>(byte)].changed == 0) return false;
+    return true;
+}
+
+// The keyed bytes that never reached the key, runs of the name's as one:
+// "name[2..18], flag"; "" where every one did.
+struct byte_list {
+    char text[192];
+};
+byte_list unreachedBytes(const reach_table& reach);
