@@ -1,5 +1,6 @@
 # The plot script's reading of the figures: run in its folder over its copies of keys.csv,
-# counts.csv, fields.csv and headline.txt (docs/figures.md), in that order, with -v keys=800.
+# counts.csv, fields.csv and headline.txt (docs/figures.md), in that order, with -v keys=800; of
+# keys.csv and counts.csv, the sweep's rows alone.
 # Finds each file's columns by its header and checks every figure the picture draws: numbers where
 # numbers belong; names (letters, digits and _) where names do, since gnuplot takes them as words;
 # each candidate's rows together, in keys.csv's order in every file; keys 0..799, hit counts from 0
@@ -23,8 +24,8 @@ function differs(what, have, want) {
 }
 BEGIN {
     FS = ","
-    need["keys.csv"] = "candidate key hits"
-    need["counts.csv"] = "candidate hits keys random blind"
+    need["keys.csv"] = "candidate keyset key hits"
+    need["counts.csv"] = "candidate keyset hits keys random blind"
     need["fields.csv"] = "candidate field values ratio never_read"
 }
 FILENAME == "headline.txt" {  # the verdict; in the picture, a long line split after its first "; "
@@ -42,6 +43,7 @@ FNR == 1 {
     next
 }
 NF != width { bad(NF " fields, its header " width); next }
+(FILENAME, "keyset") in at && text("keyset") != "sweep" { next }  # the picture is the sweep's
 word("candidate") != current {  # the next candidate's rows begin
     current = text("candidate"); c++
     if (FILENAME == "keys.csv") {

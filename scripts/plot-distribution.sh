@@ -5,7 +5,7 @@
 #   scripts/plot-distribution.sh OUT.png DIR
 # Every figure is the files'; none is worked out here. It draws nothing, prints nothing on stdout,
 # leaves OUT.png as it was and exits 1 with one line naming the first problem: an output path it
-# cannot write; keys.csv, counts.csv, fields.csv or headline.txt missing, unreadable or over 1 MB; a
+# cannot write; keys.csv, counts.csv, fields.csv or headline.txt missing, unreadable or over 4 MB; a
 # column missing, a row of another width than its header, a non-number or a non-name where one
 # belongs, a candidate's rows apart or out of keys.csv's order, a row missing (keys 0..799, hit
 # counts from 0 counting the 800 keys, fields whose values multiply to the descriptors keyed); gnuplot
@@ -28,7 +28,7 @@ staged=  # the picture's copy beside its destination, until it takes the destina
 trap 'rm -rf "$work"; [ -z "$staged" ] || rm -f "$staged"' EXIT
 for file in keys.csv counts.csv fields.csv headline.txt; do
     { [ -f "$figures/$file" ] && [ -r "$figures/$file" ]; } || fail "$figures has no readable $file"
-    [ "$(wc -c <"$figures/$file")" -le 1000000 ] || fail "$figures/$file is larger than 1000000 bytes"
+    [ "$(wc -c <"$figures/$file")" -le 4000000 ] || fail "$figures/$file is larger than 4000000 bytes"
     cp -- "$figures/$file" "$work/" 2>"$work/err" || fail "cannot copy $file: $(first_line "$work/err")"
 done
 cd "$work" || fail "cannot enter $work"

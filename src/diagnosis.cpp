@@ -117,7 +117,7 @@ random_baseline randomBaseline(int32_t inputs, int32_t repeats, int32_t busiest)
     // tail[k] = P(X >= k) for X ~ Binomial(n, 1/m), the inputs on one key, summed
     // from the top so that the smallest terms are not lost. The busiest key holds
     // at most k inputs with probability about (1 - tail[k + 1])^m.
-    std::array<double, SWEEP_COMBINATIONS + 2> tail{};
+    std::array<double, MOST_INPUTS + 2> tail{};
     for (int32_t k = inputs; k >= 0; --k)
         tail[at(k)] = tail[at(k + 1)] + binomialProbability(inputs, k);
     // log P(every key holds fewer than k inputs); a tail rounded past 1 counts as 1.
@@ -274,57 +274,148 @@ void diagnose(const combination_keys& keyOf, key_diagnosis& diagnosis) {
 
 namespace {
 
-// The verdict's reasons as they are written: clauses joined by "; ".
-void addClause(key_verdict& verdict, const char* clause) {
+// A key function's figures from its keys, those outside the table already
+// counted: the tallies, the spread, the baseline and the busiest key's crowd,
+// whose descriptors describe(index) gives.
+template <typename Keys, typename Describe>
+void finishFigures(const Keys& keys, keyset_figures& measured, Describe describe) {
+    for (const int32_t key : keys)
+        if (key >= 0 && key < HASH_KEYS) ++measured.keyCount[at(key)];
+    const auto within = static_cast<int32_t>(keys.size()) - measured.outside.count;
+    if (within == 0) {
+        measured.spread = {HASH_KEYS, 0, 0};
+        return;
+    }
+    measured.spread = measureSpread(measured.keyCount);
+    measured.random = randomBaseline(within, 1, measured.spread.busiest);
+    measured.busiestKey =
+        static_cast<int32_t>(std::max_element(measured.keyCount.begin(), measured.keyCount.end()) -
+                             measured.keyCount.begin());
+    for (std::size_t index = 0; index < keys.size() && measured.crowdCount < CROWD_SHOWN; ++index)
+        if (keys[index] == measured.busiestKey)
+            measured.crowd[at(measured.crowdCount++)] = describe(static_cast<int32_t>(index));
+}
+
+}  // namespace
+
+keyset_figures measureSweep(const combination_keys& keyOf, const outside_keys& outside) {
+    keyset_figures measured{};
+    measured.outside = outside;
+    if (outside.count > 0) measured.firstOutside = combinationFields(outside.firstAt);
+    finishFigures(keyOf, measured, combinationFields);
+    return measured;
+}
+
+void measureKeyset(int32_t keyset, const key_function* functions, int32_t count, keyset_keys* keys,
+                   keyset_figures* figures) {
+    keyset_names names{};
+    if (keyset != KEYSET_DOMAIN) makeKeysetNames(keyset, names);
+    for (int32_t function = 0; function < count; ++function) figures[function] = {};
+    // One record for every descriptor; cleared once, so its payload is defined.
+    image_descriptor d{};
+    for (int32_t index = 0; index < KEYSET_DESCRIPTORS; ++index) {
+        fillKeysetDescriptor(keyset, names, index, d);
+        for (int32_t function = 0; function < count; ++function) {
+            const int32_t key = functions[function](d);
+            keys[function][at(index)] = key;
+            if (key >= 0 && key < HASH_KEYS) continue;
+            // Counted, never used as an index; the first kept with its descriptor.
+            keyset_figures& measured = figures[function];
+            if (measured.outside.count++ == 0) {
+                measured.outside.first = key;
+                measured.outside.firstAt = index;
+                measured.firstOutside = keyedFields(d);
+            }
+        }
+    }
+    for (int32_t function = 0; function < count; ++function)
+        finishFigures(keys[function], figures[function], [&](int32_t index) {
+            fillKeysetDescriptor(keyset, names, index, d);
+            return keyedFields(d);
+        });
+}
+
+namespace {
+
+// The verdict's reasons as they are written: clauses joined by "; ", each
+// after its prefix (a keyset's name, or "").
+void addClause(key_verdict& verdict, const char* prefix, const char* clause) {
     const std::size_t used = std::strlen(verdict.reasons);
-    std::snprintf(verdict.reasons + used, sizeof verdict.reasons - used, "%s%s",
-                  used > 0 ? "; " : "", clause);
+    std::snprintf(verdict.reasons + used, sizeof verdict.reasons - used, "%s%s%s",
+                  used > 0 ? "; " : "", prefix, clause);
+}
+
+// The clauses of a spread's chances below UNLIKELY, each after prefix.
+void addSpreadClauses(key_verdict& verdict, const char* prefix, const key_spread& spread,
+                      const random_baseline& random) {
+    chance_text chance{};
+    event_text event{};
+    const double empty = emptyChance(random, spread.emptyKeys);
+    if (empty < UNLIKELY) {
+        std::snprintf(event.text, sizeof event.text, "empty >= %d", spread.emptyKeys);
+        chance = chanceText(event.text, "<=", empty);
+        addClause(verdict, prefix, chance.text);
+    }
+    if (random.busiestAtLeast < UNLIKELY)
+        addClause(verdict, prefix, busiestChanceText(random, spread.busiest).text);
+    const chi_square_tails chi = chiSquareChances(random, spread.chiSquare);
+    if (chi.above < UNLIKELY) {
+        std::snprintf(event.text, sizeof event.text, "chi-square >= %.1f", spread.chiSquare);
+        addClause(verdict, prefix, chanceText(event.text, "=", chi.above).text);
+    }
+}
+
+// The clause of keys outside the table, with the first and its descriptor.
+void addOutsideClause(key_verdict& verdict, const char* prefix, const outside_keys& outside,
+                      int32_t descriptors, const descriptor_text& first) {
+    std::array<char, sizeof first.text + 96> clause{};
+    std::snprintf(clause.data(), clause.size(), "%d of %d keys outside 0..%d (the first %d, %s)",
+                  outside.count, descriptors, HASH_KEYS - 1, outside.first, first.text);
+    addClause(verdict, prefix, clause.data());
 }
 
 }  // namespace
 
 key_verdict judge(const outside_keys& outside, const key_diagnosis& diagnosis,
-                  const reach_table& reach) {
+                  const reach_table& reach, const keyset_figures* keysets) {
     key_verdict verdict{};
-    event_text event{};
     if (outside.count > 0) {
-        std::snprintf(verdict.reasons, sizeof verdict.reasons,
-                      "%d keys outside 0..%d (the first %d, %s)", outside.count, HASH_KEYS - 1,
-                      outside.first, describeCombination(outside.firstAt).text);
+        addOutsideClause(verdict, "", outside, SWEEP_COMBINATIONS,
+                         describeCombination(outside.firstAt));
         return verdict;
     }
+    event_text event{};
     const field_names unread = neverReadNames(diagnosis.fields, ", ");
     if (unread.text[0] != '\0') {
         std::snprintf(event.text, sizeof event.text, "never reads %s", unread.text);
-        addClause(verdict, event.text);
+        addClause(verdict, "", event.text);
     }
     const byte_list unreached = unreachedBytes(reach);
     if (unreached.text[0] != '\0') {
         std::array<char, sizeof unreached.text + 40> clause{};
         std::snprintf(clause.data(), clause.size(), "bytes never reaching the key: %s",
                       unreached.text);
-        addClause(verdict, clause.data());
+        addClause(verdict, "", clause.data());
     }
-    if (reach[BYTE_PAYLOAD].changed > 0) addClause(verdict, "payload reaches the key");
-    const key_spread& spread = diagnosis.spread;
-    const random_baseline& random = diagnosis.random;
-    const double empty = emptyChance(random, spread.emptyKeys);
-    if (empty < UNLIKELY) {
-        std::snprintf(event.text, sizeof event.text, "empty >= %d", spread.emptyKeys);
-        addClause(verdict, chanceText(event.text, "<=", empty).text);
-    }
-    if (random.busiestAtLeast < UNLIKELY)
-        addClause(verdict, busiestChanceText(random, spread.busiest).text);
-    const chi_square_tails chi = chiSquareChances(random, spread.chiSquare);
-    if (chi.above < UNLIKELY) {
-        std::snprintf(event.text, sizeof event.text, "chi-square >= %.1f", spread.chiSquare);
-        addClause(verdict, chanceText(event.text, "=", chi.above).text);
+    if (reach[BYTE_PAYLOAD].changed > 0) addClause(verdict, "", "payload reaches the key");
+    addSpreadClauses(verdict, "", diagnosis.spread, diagnosis.random);
+    for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
+        const keyset_figures& measured = keysets[keyset];
+        char prefix[16];
+        std::snprintf(prefix, sizeof prefix, "%s: ", KEYSET_TITLES[at(keyset)]);
+        if (measured.outside.count > 0)
+            addOutsideClause(verdict, prefix, measured.outside, KEYSET_DESCRIPTORS,
+                             describeFields(measured.firstOutside));
+        if (measured.random.inputs > 0)
+            addSpreadClauses(verdict, prefix, measured.spread, measured.random);
     }
     verdict.passes = verdict.reasons[0] == '\0';
+    const chi_square_tails chi = chiSquareChances(diagnosis.random, diagnosis.spread.chiSquare);
     if (verdict.passes && chi.below < UNLIKELY) {
-        std::snprintf(event.text, sizeof event.text, "chi-square <= %.1f", spread.chiSquare);
-        addClause(verdict, "more even than random");
-        addClause(verdict, chanceText(event.text, "=", chi.below).text);
+        std::snprintf(event.text, sizeof event.text, "chi-square <= %.1f",
+                      diagnosis.spread.chiSquare);
+        addClause(verdict, "", "more even than random");
+        addClause(verdict, "", chanceText(event.text, "=", chi.below).text);
     }
     return verdict;
 }

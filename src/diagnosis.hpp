@@ -51,7 +51,9 @@ struct random_baseline {
     double busiestAtLeast;  // P(the busiest key holds at least `busiest` hits)
 };
 
-// inputs >= 1, repeats >= 1, inputs * repeats <= SWEEP_COMBINATIONS.
+// inputs >= 1, repeats >= 1, inputs * repeats <= MOST_INPUTS, the most any keyset holds.
+inline constexpr int32_t MOST_INPUTS = KEYSET_DESCRIPTORS;
+static_assert(MOST_INPUTS >= SWEEP_COMBINATIONS);
 random_baseline randomBaseline(int32_t inputs, int32_t repeats, int32_t busiest);
 
 // The random key function as blind as the one measured: over the inputs left
@@ -134,17 +136,45 @@ void diagnose(const combination_keys& keyOf, key_diagnosis& diagnosis);
 // A blind baseline apart from the first, where some field is never read.
 inline bool hasBlindBaseline(const key_diagnosis& diagnosis) { return diagnosis.blind.repeats > 1; }
 
-// The verdict on a key function over the sweep. It fails when it never reads a
-// field, gives a key outside 0 .. HASH_KEYS - 1, or leaves a figure that a
-// uniformly random key function over the same inputs reaches with a chance below
-// UNLIKELY: many empty keys (emptyChance), a busy busiest key (busiestAtLeast)
-// or a high chi-square. A spread more even than random is no fault: it is told,
-// with its chance, where a chi-square that low has a chance below UNLIKELY. A
-// uniformly random key function reads every field and keeps its keys in the
-// table, so it fails only on a figure: with a chance of at most
+// One key function over a keyset beyond the sweep: its keys outside the table,
+// the first of them and the descriptor that got it; the spread of those within,
+// against a uniformly random key function over as many inputs; and up to
+// CROWD_SHOWN of the descriptors on its busiest key (the first with the most).
+inline constexpr int32_t CROWD_SHOWN = 5;
+struct keyset_figures {
+    outside_keys outside;  // firstAt: the descriptor's index in the keyset
+    keyed_fields firstOutside;
+    hits_per_key keyCount;  // of the keys within the table
+    key_spread spread;
+    random_baseline random;  // inputs 0, and no other figure, when no key lies within
+    int32_t busiestKey;
+    int32_t crowdCount;
+    std::array<keyed_fields, CROWD_SHOWN> crowd;
+};
+using keyset_keys = std::array<int32_t, KEYSET_DESCRIPTORS>;
+
+// The same figures of a key function over the sweep, from its keys.
+keyset_figures measureSweep(const combination_keys& keyOf, const outside_keys& outside);
+
+// Keys every descriptor of the keyset with each of count key functions, 1 ..
+// MOST_KEY_FUNCTIONS: one record per descriptor, one by-value call of each; then
+// each function's figures. keys is room for their keys, figures[f] for function f's.
+void measureKeyset(int32_t keyset, const key_function* functions, int32_t count, keyset_keys* keys,
+                   keyset_figures* figures);
+
+// The verdict on a key function. It fails when it never reads a field over the
+// sweep, gives a key outside 0 .. HASH_KEYS - 1, or leaves, over the sweep or a
+// keyset, a figure that a uniformly random key function over as many inputs
+// reaches with a chance below UNLIKELY: many empty keys (emptyChance), a busy
+// busiest key (busiestAtLeast) or a high chi-square. A spread over the sweep
+// more even than random is no fault: it is told, with its chance, where a
+// chi-square that low has a chance below UNLIKELY. A uniformly random key
+// function reads every byte and keeps its keys in the table, so it fails only
+// on one of the JUDGED_FIGURES figures: with a chance of at most
 // JUDGED_FIGURES x UNLIKELY.
-inline constexpr int32_t JUDGED_FIGURES = 3;
-inline constexpr double UNLIKELY = 1e-4;
+inline constexpr int32_t SPREAD_CHANCES = 3;  // empty keys, the busiest key, chi-square
+inline constexpr int32_t JUDGED_FIGURES = SPREAD_CHANCES * (1 + KEYSETS);  // the sweep, each keyset
+inline constexpr double UNLIKELY = 2.5e-5;
 inline constexpr double MOST_FALSE_FAILURES = 0.001;
 static_assert(JUDGED_FIGURES * UNLIKELY <= MOST_FALSE_FAILURES);
 
@@ -152,11 +182,12 @@ struct key_verdict {
     bool passes;
     // Why, in clauses joined by "; ": for one that fails, the reasons; for one
     // that passes, "" or how it is more even than random.
-    char reasons[512];
+    char reasons[1536];
 };
 
-// The verdict; diagnosis is read only when no key fell outside the table. It
-// also fails a key function some keyed byte of which never reaches its key, or
-// whose key a payload byte reaches.
+// The verdict; the rest is read only when no key of the sweep fell outside the
+// table. It also fails a key function some keyed byte of which never reaches its
+// key, whose key a payload byte reaches, or which gives a key outside the table
+// or an unlikely spread over any of the KEYSETS keysets, keysets[k].
 key_verdict judge(const outside_keys& outside, const key_diagnosis& diagnosis,
-                  const reach_table& reach);
+                  const reach_table& reach, const keyset_figures* keysets);

@@ -116,13 +116,34 @@ escaped_name escapeName(const char (&name)[IMAGE_NAME_SIZE]) {
     return shown;
 }
 
-descriptor_text describeCombination(int32_t combination) {
-    char name[IMAGE_NAME_SIZE];
-    fillName(name, fieldValue(combination, FIELD_NAME));
+keyed_fields keyedFields(const image_descriptor& d) {
+    keyed_fields fields{};
+    std::memcpy(fields.name, d.name, sizeof fields.name);
+    fields.param = int32_t{d.param};  // a signed byte: -128 .. 127
+    fields.width = d.width;
+    fields.height = d.height;
+    fields.flag = d.flag;
+    return fields;
+}
+
+descriptor_text describeFields(const keyed_fields& fields) {
     descriptor_text shown{};
     std::snprintf(shown.text, sizeof shown.text, "name %s, param %d, width %d, height %d, flag %d",
-                  escapeName(name).text, fieldValue(combination, FIELD_PARAM),
-                  fieldValue(combination, FIELD_WIDTH), fieldValue(combination, FIELD_HEIGHT),
-                  fieldValue(combination, FIELD_FLAG));
+                  escapeName(fields.name).text, fields.param, fields.width, fields.height,
+                  fields.flag);
     return shown;
+}
+
+keyed_fields combinationFields(int32_t combination) {
+    keyed_fields fields{};
+    fillName(fields.name, fieldValue(combination, FIELD_NAME));
+    fields.param = fieldValue(combination, FIELD_PARAM);
+    fields.width = fieldValue(combination, FIELD_WIDTH);
+    fields.height = fieldValue(combination, FIELD_HEIGHT);
+    fields.flag = fieldValue(combination, FIELD_FLAG);
+    return fields;
+}
+
+descriptor_text describeCombination(int32_t combination) {
+    return describeFields(combinationFields(combination));
 }

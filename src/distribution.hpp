@@ -102,9 +102,19 @@ struct escaped_name {
 };
 escaped_name escapeName(const char (&name)[IMAGE_NAME_SIZE]);
 
-// The combination at that index of the sweep as a user would write it:
-// name "faro", param 1, width 2, height 0, flag 0.
+// A descriptor's keyed fields, as kept to be shown.
+struct keyed_fields {
+    char name[IMAGE_NAME_SIZE];
+    int32_t param, width, height, flag;
+};
+keyed_fields keyedFields(const image_descriptor& d);
+
+// A descriptor as a user would write it: name "faro", param 1, width 2, height 0,
+// flag 0; describeCombination gives the sweep's combination at that index.
 struct descriptor_text {
     char text[160];
 };
+descriptor_text describeFields(const keyed_fields& fields);
 descriptor_text describeCombination(int32_t combination);
+// The keyed fields of the sweep's combination at that index.
+keyed_fields combinationFields(int32_t combination);

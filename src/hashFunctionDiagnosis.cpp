@@ -35,11 +35,18 @@ struct candidate_figures {
     outside_keys outside;
     key_diagnosis diagnosis;  // only where outside.count is 0
     reach_table reach;
+    keyset_figures sweep;  // its keys outside the table and its crowd, over the sweep
+    std::array<keyset_figures, KEYSETS> keysets;
     key_verdict verdict;
 };
 using compared_candidates = std::array<candidate_figures, MOST_CANDIDATES>;
 
 bool hasFigures(const candidate_figures& candidate) { return candidate.outside.count == 0; }
+
+// The calls each candidate makes, each copying the whole record: the sweep, the
+// keysets, and two per change of the reach.
+constexpr int32_t REACH_CALLS = 2 * REACH_BYTES * REACH_SAMPLES;
+constexpr int32_t CANDIDATE_CALLS = SWEEP_COMBINATIONS + KEYSETS * KEYSET_DESCRIPTORS + REACH_CALLS;
 
 std::size_t at(int32_t index) { return static_cast<std::size_t>(index); }
 
@@ -264,21 +271,116 @@ void printReach(const compared_candidates& compared) {
     }
 }
 
+// A share of the keyset's descriptors, in percent, one decimal: "49.8%".
+cell_text shareText(int32_t part, int32_t whole) {
+    cell_text shown{};
+    std::snprintf(shown.text, sizeof shown.text, "%.1f%%", 100.0 * part / whole);
+    return shown;
+}
+
+// Every candidate on each keyset beyond the sweep: the spread against a random
+// key function, the keys outside the table with the first, and the busiest
+// key's descriptors.
+void printKeysets(const compared_candidates& compared) {
+    std::printf(
+        "\nKeysets beyond the catalogue, %d descriptors each: names, %d generated file names over"
+        " the sweep's params, widths, heights and flags; near, %d names close to one another;"
+        " domain, every keyed field over its whole range. Each candidate makes %d calls: %d over"
+        " the sweep, %d over the keysets and %d for the reach, each copying the %zu-byte"
+        " record.\n",
+        KEYSET_DESCRIPTORS, KEYSET_NAMES, KEYSET_NAMES, CANDIDATE_CALLS, SWEEP_COMBINATIONS,
+        KEYSETS * KEYSET_DESCRIPTORS, REACH_CALLS, sizeof(image_descriptor));
+    const char* const row = "%-6s  %-*s  %5s  %7s  %10s  %10s  %9s  %7s\n";
+    std::printf(row, "keyset", CANDIDATE_NAME_SIZE, "candidate", "empty", "busiest", "P(busiest)",
+                "chi-square", "sd random", "outside");
+    for (int32_t keyset = 0; keyset < KEYSETS; ++keyset)
+        for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+            const keyset_figures& measured = compared[at(candidate)].keysets[at(keyset)];
+            const key_spread& spread = measured.spread;
+            cell_text empty{};
+            cell_text busiest{};
+            cell_text chiSquare{};
+            std::snprintf(empty.text, sizeof empty.text, "%d", spread.emptyKeys);
+            std::snprintf(busiest.text, sizeof busiest.text, "%d", spread.busiest);
+            std::snprintf(chiSquare.text, sizeof chiSquare.text, "%.1f", spread.chiSquare);
+            const bool within = measured.random.inputs > 0;
+            std::printf(row, KEYSET_TITLES[at(keyset)], CANDIDATE_NAME_SIZE,
+                        keyCandidates[candidate].name, empty.text, busiest.text,
+                        within ? chanceFigure(measured.random.busiestAtLeast).text : "-",
+                        within ? chiSquare.text : "-",
+                        within ? sdText(spread.chiSquare, measured.random).text : "-",
+                        shareText(measured.outside.count, KEYSET_DESCRIPTORS).text);
+        }
+    for (int32_t keyset = 0; keyset < KEYSETS; ++keyset)
+        for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+            const keyset_figures& measured = compared[at(candidate)].keysets[at(keyset)];
+            const char* name = keyCandidates[candidate].name;
+            if (measured.outside.count > 0)
+                std::printf("%s, %s: %d keys outside 0..%d; the first: %s -> key %d\n",
+                            KEYSET_TITLES[at(keyset)], name, measured.outside.count, HASH_KEYS - 1,
+                            describeFields(measured.firstOutside).text, measured.outside.first);
+            if (measured.crowdCount == 0) continue;
+            std::printf("%s, %s: the busiest key, %d, holds %d:", KEYSET_TITLES[at(keyset)], name,
+                        measured.busiestKey, measured.spread.busiest);
+            for (int32_t shown = 0; shown < measured.crowdCount; ++shown)
+                std::printf("%s %s", shown > 0 ? ";" : "",
+                            describeFields(measured.crowd[at(shown)]).text);
+            std::printf("\n");
+        }
+}
+
+// The keyset whose chi-square lies furthest above random, "names +87.3", or "-".
+cell_text worstKeysetText(const candidate_figures& figures) {
+    cell_text shown{};
+    std::snprintf(shown.text, sizeof shown.text, "-");
+    bool found = false;
+    double worst = 0;
+    for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
+        const keyset_figures& measured = figures.keysets[at(keyset)];
+        if (measured.random.inputs == 0) continue;
+        const double sd =
+            (measured.spread.chiSquare - measured.random.chiMean) / measured.random.chiSd;
+        if (found && sd <= worst) continue;
+        found = true;
+        worst = sd;
+        std::snprintf(shown.text, sizeof shown.text, "%s %+.1f", KEYSET_TITLES[at(keyset)], sd);
+    }
+    return shown;
+}
+
+// The keyset with the largest share of keys outside the table, "domain 49.8%", or "-".
+cell_text outsideText(const candidate_figures& figures) {
+    cell_text shown{};
+    std::snprintf(shown.text, sizeof shown.text, "-");
+    int32_t most = 0;
+    for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
+        const int32_t count = figures.keysets[at(keyset)].outside.count;
+        if (count <= most) continue;
+        most = count;
+        std::snprintf(shown.text, sizeof shown.text, "%s %.1f%%", KEYSET_TITLES[at(keyset)],
+                      100.0 * count / KEYSET_DESCRIPTORS);
+    }
+    return shown;
+}
+
 void printCandidates(const compared_candidates& compared) {
     std::printf("\nCandidates over the %s, side by side:\n", KEYSET);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
         std::printf("  %-*s  %s\n", CANDIDATE_NAME_SIZE, keyCandidates[candidate].name,
                     keyCandidates[candidate].summary);
-    const char* const row = "%-*s  %-12s  %-18s  %-12s  %5s  %7s  %10s  %10s  %9s  %8s  %s\n";
+    const char* const row =
+        "%-*s  %-12s  %-18s  %-12s  %5s  %7s  %10s  %10s  %9s  %8s  %-13s  %-12s  %s\n";
     std::printf("\n");
     std::printf(row, CANDIDATE_NAME_SIZE, "candidate", "never read", "never reach", "worst field",
-                "empty", "busiest", "P(busiest)", "chi-square", "sd random", "sd blind", "verdict");
+                "empty", "busiest", "P(busiest)", "chi-square", "sd random", "sd blind",
+                "worst keyset", "outside", "verdict");
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
         const candidate_figures& figures = compared[at(candidate)];
         const char* name = keyCandidates[candidate].name;
         if (!hasFigures(figures)) {
             std::printf(row, CANDIDATE_NAME_SIZE, name, "-", unreachedText(figures.reach).text, "-",
-                        "-", "-", "-", "-", "-", "-", verdictText(figures.verdict).text);
+                        "-", "-", "-", "-", "-", "-", worstKeysetText(figures).text,
+                        outsideText(figures).text, verdictText(figures.verdict).text);
             continue;
         }
         const key_diagnosis& diagnosis = figures.diagnosis;
@@ -298,6 +400,7 @@ void printCandidates(const compared_candidates& compared) {
                     unreachedText(figures.reach).text, worstFieldText(diagnosis).text, empty.text,
                     busiest.text, chanceFigure(diagnosis.random.busiestAtLeast).text,
                     chiSquare.text, sdText(spread.chiSquare, diagnosis.random).text, blind.text,
+                    worstKeysetText(figures).text, outsideText(figures).text,
                     verdictText(figures.verdict).text);
     }
     std::printf(
@@ -380,22 +483,22 @@ void writeFields(std::FILE* out, const char* name, const key_diagnosis& diagnosi
 
 // One baseline's row: this key's figures beside the baseline's, and the chances
 // the verdict weighs.
-void writeSpreadRow(std::FILE* out, const char* name, const key_spread& spread,
+void writeSpreadRow(std::FILE* out, const char* name, const char* keyset, const key_spread& spread,
                     const char* baselineName, const random_baseline& baseline) {
     const chi_square_tails chi = chiSquareChances(baseline, spread.chiSquare);
     std::fprintf(out,
                  "%s,%s,%s,%d,%d,%d,%.17g,%.17g,%.17g,%d,%d,%.17g,%.17g,%.17g,%.17g,%.17g,"
                  "%.17g\n",
-                 name, KEYSET, baselineName, baseline.inputs, baseline.repeats, spread.emptyKeys,
+                 name, keyset, baselineName, baseline.inputs, baseline.repeats, spread.emptyKeys,
                  baseline.emptyMean, baseline.emptySd, emptyChance(baseline, spread.emptyKeys),
                  spread.busiest, baseline.busiestMedian, baseline.busiestAtLeast, spread.chiSquare,
                  baseline.chiMean, baseline.chiSd, chi.above, chi.below);
 }
 
 void writeSpread(std::FILE* out, const char* name, const key_diagnosis& diagnosis) {
-    writeSpreadRow(out, name, diagnosis.spread, "random", diagnosis.random);
+    writeSpreadRow(out, name, KEYSET, diagnosis.spread, "random", diagnosis.random);
     if (hasBlindBaseline(diagnosis))
-        writeSpreadRow(out, name, diagnosis.spread, "blind", diagnosis.blind);
+        writeSpreadRow(out, name, KEYSET, diagnosis.spread, "blind", diagnosis.blind);
 }
 
 void writeCauses(std::FILE* out, const char* name, const key_diagnosis& diagnosis) {
@@ -443,7 +546,7 @@ void writeReach(std::FILE* out, const compared_candidates& compared) {
         }
 }
 
-// The files --data writes, in this order, and each one's header.
+// The files --data writes, in this order.
 enum figure_file : int32_t {
     KEYS,
     COUNTS,
@@ -451,13 +554,88 @@ enum figure_file : int32_t {
     SPREAD,
     CAUSES,
     REACH,
+    OUTSIDE,
+    CROWD,
     VERDICTS,
     HEADLINE,
     FIGURE_FILES
 };
+
+// The keysets' rows of keys.csv, counts.csv and spread.csv: every candidate's,
+// after the sweep's. A keyset's counts run from 0 to its busiest key's.
+void writeKeysetRows(std::FILE* out, int32_t file, const compared_candidates& compared) {
+    std::array<int32_t, MOST_INPUTS + 1> keysWithHits{};
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
+            const char* name = keyCandidates[candidate].name;
+            const char* title = KEYSET_TITLES[at(keyset)];
+            const keyset_figures& measured = compared[at(candidate)].keysets[at(keyset)];
+            if (file == KEYS) {
+                for (int32_t key = 0; key < HASH_KEYS; ++key)
+                    std::fprintf(out, "%s,%s,%d,%d\n", name, title, key,
+                                 measured.keyCount[at(key)]);
+            } else if (file == SPREAD) {
+                if (measured.random.inputs > 0)
+                    writeSpreadRow(out, name, title, measured.spread, "random", measured.random);
+            } else if (measured.random.inputs > 0) {
+                keysWithHits.fill(0);
+                for (const int32_t hits : measured.keyCount) ++keysWithHits[at(hits)];
+                for (int32_t hits = 0; hits <= measured.spread.busiest; ++hits)
+                    std::fprintf(out, "%s,%s,%d,%d,%.17g,\n", name, title, hits,
+                                 keysWithHits[at(hits)], expectedKeysWith(measured.random, hits));
+            }
+        }
+}
+
+// A descriptor's keyed fields as CSV columns: the name escaped as C writes it,
+// quoted as CSV requires, then param, width, height and flag.
+void writeKeyedFields(std::FILE* out, const keyed_fields& fields) {
+    writeCsvField(out, escapeName(fields.name).text);
+    std::fprintf(out, ",%d,%d,%d,%d", fields.param, fields.width, fields.height, fields.flag);
+}
+
+// Every candidate's keys outside the table on the sweep and each keyset, with
+// the first and its descriptor, or empty columns where none fell outside.
+void writeOutside(std::FILE* out, const compared_candidates& compared) {
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        for (int32_t keyset = -1; keyset < KEYSETS; ++keyset) {
+            const candidate_figures& figures = compared[at(candidate)];
+            const keyset_figures& measured =
+                keyset < 0 ? figures.sweep : figures.keysets[at(keyset)];
+            std::fprintf(out, "%s,%s,%d,%d,", keyCandidates[candidate].name,
+                         keyset < 0 ? KEYSET : KEYSET_TITLES[at(keyset)],
+                         keyset < 0 ? SWEEP_COMBINATIONS : KEYSET_DESCRIPTORS,
+                         measured.outside.count);
+            if (measured.outside.count > 0) {
+                writeKeyedFields(out, measured.firstOutside);
+                std::fprintf(out, ",%d\n", measured.outside.first);
+            } else {
+                std::fprintf(out, ",,,,,\n");
+            }
+        }
+}
+
+// Up to CROWD_SHOWN descriptors on every candidate's busiest key, on the sweep
+// and each keyset.
+void writeCrowd(std::FILE* out, const compared_candidates& compared) {
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        for (int32_t keyset = -1; keyset < KEYSETS; ++keyset) {
+            const candidate_figures& figures = compared[at(candidate)];
+            const keyset_figures& measured =
+                keyset < 0 ? figures.sweep : figures.keysets[at(keyset)];
+            for (int32_t shown = 0; shown < measured.crowdCount; ++shown) {
+                std::fprintf(out, "%s,%s,%d,", keyCandidates[candidate].name,
+                             keyset < 0 ? KEYSET : KEYSET_TITLES[at(keyset)], measured.busiestKey);
+                writeKeyedFields(out, measured.crowd[at(shown)]);
+                std::fprintf(out, "\n");
+            }
+        }
+}
+
+// Their names and headers, in that order.
 constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_NAMES = {
-    "keys.csv",   "counts.csv", "fields.csv",   "spread.csv",
-    "causes.csv", "reach.csv",  "verdicts.csv", "headline.txt"};
+    "keys.csv",  "counts.csv",  "fields.csv", "spread.csv",   "causes.csv",
+    "reach.csv", "outside.csv", "crowd.csv",  "verdicts.csv", "headline.txt"};
 constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_HEADERS = {
     "candidate,keyset,key,hits",
     "candidate,keyset,hits,keys,random,blind",
@@ -467,6 +645,8 @@ constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_HEADERS = {
     "busiest_median,p_busiest,chi_square,chi_mean,chi_sd,p_chi_above,p_chi_below",
     "candidate,rank,field,never_read,ratio",
     "candidate,byte,changes,changed",
+    "candidate,keyset,descriptors,outside,name,param,width,height,flag,key",
+    "candidate,keyset,key,name,param,width,height,flag",
     "candidate,verdict,reasons",
     nullptr};  // the headline is text
 
@@ -479,11 +659,14 @@ void writeFigureFile(std::FILE* out, int32_t file, const compared_candidates& co
     if (file == HEADLINE) return writeHeadline(out, compared);
     std::fprintf(out, "%s\n", FIGURE_FILE_HEADERS[at(file)]);
     if (file == REACH) return writeReach(out, compared);
+    if (file == OUTSIDE) return writeOutside(out, compared);
+    if (file == CROWD) return writeCrowd(out, compared);
     if (file == VERDICTS) return writeVerdicts(out, compared);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
         if (hasFigures(compared[at(candidate)]))
             ROW_WRITERS[at(file)](out, keyCandidates[candidate].name,
                                   compared[at(candidate)].diagnosis);
+    if (file == KEYS || file == COUNTS || file == SPREAD) writeKeysetRows(out, file, compared);
 }
 
 // A file's name while it is being written: beside its own, hidden, and this
@@ -604,12 +787,22 @@ int runDiagnosis(int argc, char** argv) {
     std::array<reach_table, MOST_CANDIDATES> reach;
     measureReach(functions.data(), candidateCount, reach.data());
     compared_candidates compared;
+    // Each keyset in turn, every candidate keyed over it in one pass.
+    std::array<keyset_keys, MOST_CANDIDATES> keysetKeys;
+    std::array<keyset_figures, MOST_CANDIDATES> measured;
+    for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
+        measureKeyset(keyset, functions.data(), candidateCount, keysetKeys.data(), measured.data());
+        for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+            compared[at(candidate)].keysets[at(keyset)] = measured[at(candidate)];
+    }
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
         candidate_figures& figures = compared[at(candidate)];
         figures.outside = outside[at(candidate)];
         if (hasFigures(figures)) diagnose(keyOf[at(candidate)], figures.diagnosis);
         figures.reach = reach[at(candidate)];
-        figures.verdict = judge(figures.outside, figures.diagnosis, figures.reach);
+        figures.sweep = measureSweep(keyOf[at(candidate)], figures.outside);
+        figures.verdict =
+            judge(figures.outside, figures.diagnosis, figures.reach, figures.keysets.data());
     }
     // The files first: a refusal leaves nothing on stdout.
     if (chosen.figuresFolder != nullptr) {
@@ -619,6 +812,7 @@ int runDiagnosis(int argc, char** argv) {
     errno = 0;
     printDiagnosis(compared[0].diagnosis, compared[0].reach);
     printReach(compared);
+    printKeysets(compared);
     printCandidates(compared);
     const int status = finishOutput(PROGRAM);
     return status == 0 && chosen.check && !compared[0].verdict.passes ? 1 : status;

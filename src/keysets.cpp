@@ -130,6 +130,81 @@ void fillDomainDescriptor(int32_t index, image_descriptor& d) {
     d.flag = static_cast<uint8_t>(randomBelow(state, 256));
 }
 
+namespace {
+
+constexpr uint64_t NAMES_SEED = 4242;
+constexpr uint64_t NEAR_SEED = 2424;
+// The characters of image file names.
+constexpr char FILE_NAME_CHARACTERS[] =
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-";
+constexpr uint32_t FILE_NAME_CHARACTER_COUNT = sizeof FILE_NAME_CHARACTERS - 1;
+static_assert(FILE_NAME_CHARACTER_COUNT == 64);
+
+char fileNameCharacter(uint64_t& state) {
+    return FILE_NAME_CHARACTERS[randomBelow(state, FILE_NAME_CHARACTER_COUNT)];
+}
+
+// A file-name character other than current.
+char otherFileNameCharacter(uint64_t& state, char current) {
+    char c = current;
+    while (c == current) c = fileNameCharacter(state);
+    return c;
+}
+
+// A name of 4 to 19 file-name characters, into a zero-filled field.
+void drawFileName(uint64_t& state, char (&name)[IMAGE_NAME_SIZE]) {
+    std::memset(name, 0, sizeof name);
+    const std::size_t length = 4 + std::size_t{randomBelow(state, NAME_BYTES - 3)};
+    for (std::size_t at = 0; at < length; ++at) name[at] = fileNameCharacter(state);
+}
+
+// near's name at place in its group of four, from the group's first.
+void drawNearName(uint64_t& state, const char (&first)[IMAGE_NAME_SIZE], int32_t place,
+                  char (&name)[IMAGE_NAME_SIZE]) {
+    std::memcpy(name, first, sizeof name);
+    const auto length = static_cast<uint32_t>(std::strlen(first));
+    if (place == 1) {  // one character changed
+        const uint32_t at = randomBelow(state, length);
+        name[at] = otherFileNameCharacter(state, name[at]);
+    } else if (place == 2) {  // two adjacent ones
+        const uint32_t at = randomBelow(state, length - 1);
+        name[at] = otherFileNameCharacter(state, name[at]);
+        name[at + 1] = otherFileNameCharacter(state, name[at + 1]);
+    } else {  // the first two characters and the length kept, the rest drawn anew
+        for (uint32_t at = 2; at < length; ++at) name[at] = fileNameCharacter(state);
+    }
+}
+
+}  // namespace
+
+void makeKeysetNames(int32_t keyset, keyset_names& names) {
+    uint64_t state = keyset == KEYSET_NEAR ? NEAR_SEED : NAMES_SEED;
+    for (int32_t made = 0; made < KEYSET_NAMES; ++made) {
+        char(&name)[IMAGE_NAME_SIZE] = names.names[made];
+        // Drawn again until it differs from every earlier one: all are distinct.
+        for (bool repeated = true; repeated;) {
+            if (keyset == KEYSET_NEAR && made % 4 != 0)
+                drawNearName(state, names.names[made - made % 4], made % 4, name);
+            else
+                drawFileName(state, name);
+            repeated = false;
+            for (int32_t earlier = 0; earlier < made && !repeated; ++earlier)
+                repeated = std::memcmp(names.names[earlier], name, sizeof name) == 0;
+        }
+    }
+}
+
+void fillKeysetDescriptor(int32_t keyset, const keyset_names& names, int32_t index,
+                          image_descriptor& d) {
+    if (keyset == KEYSET_DOMAIN) return fillDomainDescriptor(index, d);
+    std::memcpy(d.name, names.names[index / NAME_VARIANTS], sizeof d.name);
+    const int32_t variant = index % NAME_VARIANTS;  // a sweep index of the first name
+    d.param = static_cast<int8_t>(fieldValue(variant, FIELD_PARAM));
+    d.width = static_cast<uint16_t>(fieldValue(variant, FIELD_WIDTH));
+    d.height = static_cast<uint16_t>(fieldValue(variant, FIELD_HEIGHT));
+    d.flag = static_cast<uint8_t>(fieldValue(variant, FIELD_FLAG));
+}
+
 byte_name reachByteName(int32_t byte) {
     constexpr const char* FIELD_BYTES[] = {"length",    "param",     "width[0]", "width[1]",
                                            "height[0]", "height[1]", "flag",     "payload"};

@@ -23,6 +23,34 @@ uint32_t randomBelow(uint64_t& state, uint32_t bound);
 // zero-filled past the name; payload is untouched.
 void fillDomainDescriptor(int32_t index, image_descriptor& d);
 
+// The keysets beyond the sweep, each KEYSET_DESCRIPTORS descriptors, about 30
+// per key: names, KEYSET_NAMES generated names shaped like image file names
+// (letters, digits, _ and -, 4 to 19 characters, all distinct) over the sweep's
+// params, widths, heights and flags; near, as many names close to one another,
+// in groups of four: a name, one with one character changed, one with two
+// adjacent ones changed, and one that shares its first two characters and its
+// length; and domain, every keyed field over its whole range.
+enum keyset : int32_t { KEYSET_NAMES_SET, KEYSET_NEAR, KEYSET_DOMAIN, KEYSETS };
+inline constexpr std::array<const char*, KEYSETS> KEYSET_TITLES = {"names", "near", "domain"};
+inline constexpr int32_t KEYSET_NAMES = 40;
+inline constexpr int32_t NAME_VARIANTS = SWEEP_PARAMS * SWEEP_WIDTHS * SWEEP_HEIGHTS * SWEEP_FLAGS;
+inline constexpr int32_t KEYSET_DESCRIPTORS = KEYSET_NAMES * NAME_VARIANTS;
+static_assert(KEYSET_DESCRIPTORS == 24000 && KEYSET_DESCRIPTORS >= 30 * HASH_KEYS);
+static_assert(KEYSET_NAMES % 4 == 0, "near's names come in groups of four");
+
+// The generated names of names or near (unused for domain), each zero-filled.
+struct keyset_names {
+    char names[KEYSET_NAMES][IMAGE_NAME_SIZE];
+};
+void makeKeysetNames(int32_t keyset, keyset_names& names);
+
+// The keyset's descriptor at index, 0 .. KEYSET_DESCRIPTORS - 1: for names and
+// near, name index / NAME_VARIANTS with the sweep's params, widths, heights and
+// flags in the sweep's order; for domain, fillDomainDescriptor's. payload is
+// untouched.
+void fillKeysetDescriptor(int32_t keyset, const keyset_names& names, int32_t index,
+                          image_descriptor& d);
+
 // The bytes whose reach is measured: each of the name's, the name's length, the
 // other keyed fields' (width and height low byte first), and one byte of the
 // payload, which no key may read.
