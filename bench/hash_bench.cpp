@@ -1,11 +1,13 @@
 // Timings of what a run is made of, each beside the floor that the by-value
 // interface sets: the same record copied into a call that does nothing else.
 // Host-independent figures are the ratios of a timing to its floor.
-#include "distribution.hpp"
+#include "candidates.hpp"
+#include "diagnosis.hpp"
 #include "floor.hpp"
 
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstring>
 
 namespace {
@@ -52,6 +54,35 @@ void BM_sweepFloor(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * SWEEP_COMBINATIONS);
 }
 BENCHMARK(BM_sweepFloor)->Unit(benchmark::kMillisecond);
+
+// The diagnosis over one keyset: every candidate keys each of its descriptors,
+// one by-value call each, and its figures are worked out. Timed per call.
+void BM_diagnosisKeyset(benchmark::State& state) {
+    static std::array<keyset_keys, MOST_CANDIDATES> keys;
+    static std::array<keyset_figures, MOST_CANDIDATES> figures;
+    std::array<key_function, MOST_CANDIDATES> functions{};
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        functions[static_cast<std::size_t>(candidate)] = keyCandidates[candidate].key;
+    for (auto _ : state) {
+        measureKeyset(KEYSET_NAMES_SET, functions.data(), candidateCount, keys.data(),
+                      figures.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * KEYSET_DESCRIPTORS * candidateCount);
+}
+BENCHMARK(BM_diagnosisKeyset)->Unit(benchmark::kMillisecond);
+
+// Its floor: as many by-value calls into a function that only receives the record.
+void BM_diagnosisFloor(benchmark::State& state) {
+    writeRecord();
+    for (auto _ : state) {
+        for (int32_t call = 0; call < KEYSET_DESCRIPTORS * candidateCount; ++call)
+            benchmark::DoNotOptimize(ignoreDescriptor(record));
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * KEYSET_DESCRIPTORS * candidateCount);
+}
+BENCHMARK(BM_diagnosisFloor)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

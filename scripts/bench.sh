@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs the benchmarks with repetitions and prints on stdout Google Benchmark's
-# table and, after it, the host-independent figure: the sweep's median time as a
-# multiple of the median of its floor (the same by-value calls into a function
-# that does nothing else), read from the run's JSON output. Takes the benchmark
-# binary and passes on any further options.
+# table and, after it, the host-independent figures: the sweep's median time, and
+# the diagnosis's over a keyset, each as a multiple of the median of its floor
+# (the same by-value calls into a function that does nothing else), read from
+# the run's JSON output. Takes the benchmark binary and passes on any further options.
 set -euo pipefail
 bench=${1:?usage: bench.sh path/to/hash_bench [benchmark options]}
 shift
@@ -18,12 +18,12 @@ awk '
     /^ *"name":/ { name = value($0) }
     /^ *"real_time":/ { time[name] = value($0) + 0 }
     /^ *"time_unit":/ { unit[name] = value($0) }
-    END {
-        sweep = "BM_sweep_median"; floor = "BM_sweepFloor_median"
-        if (!(sweep in time) || !(floor in time) || time[floor] <= 0 ||
-            unit[sweep] != unit[floor]) {
-            print "bench.sh: the run gave no medians of BM_sweep and BM_sweepFloor" >"/dev/stderr"
+    function ratio(what, timed, floor) {
+        timed = timed "_median"; floor = floor "_median"
+        if (!(timed in time) || !(floor in time) || time[floor] <= 0 || unit[timed] != unit[floor]) {
+            print "bench.sh: the run gave no medians of " timed " and " floor >"/dev/stderr"
             exit 1
         }
-        printf "sweep / floor (medians): %.2f\n", time[sweep] / time[floor]
-    }' "$json"
+        printf "%s / floor (medians): %.2f\n", what, time[timed] / time[floor]
+    }
+    END { ratio("sweep", "BM_sweep", "BM_sweepFloor"); ratio("diagnosis per call", "BM_diagnosisKeyset", "BM_diagnosisFloor") }' "$json"
