@@ -1,10 +1,10 @@
-# make plot's three panels, run by plot-distribution.sh in its folder, from the files it wrote there:
+# make plot's four panels, run by plot-distribution.sh in its folder, from the files it wrote there:
 # candidate c's in *-c.dat, c = 1 .. candidates, the first the cache's own key function.
 load "figures.gp"; headline = system("cat headline")  # read, never taken as syntax
 colours = "#3b6ea8 #e67e22 #27ae60 #8e44ad #c0392b #16a085 #d35400 #2c3e50 #7f8c8d #b8860b #e84393 #00a8a8"
 colour(c) = word(colours, (c - 1) % words(colours) + 1)
-set terminal pngcairo size 1200,1400 font "sans,10"; set output "distribution.png"; set grid ytics lc rgb "#ddd"
-set multiplot layout 3,1 title headline font "sans,11"; set style fill solid 0.8 noborder
+set terminal pngcairo size 1200,1800 font "sans,10"; set output "distribution.png"; set grid ytics lc rgb "#ddd"
+set multiplot layout 4,1 title headline font "sans,11"; set style fill solid 0.8 noborder
 set title "Hits per key, ".busiest; set xlabel "key"; set ylabel "hits"; set xrange [-5:804]
 set yrange [0:highest * 1.1 + 1]
 plot "keys.dat" using 1:2 with impulses lc rgb colour(1) notitle, \
@@ -29,4 +29,10 @@ plot for [c=1:candidates] sprintf("fields-%d.dat", c) using (x($1, c)):($2 > 0 ?
      for [c=1:candidates] sprintf("fields-%d.dat", c) using (x($1, c)):($2 > 0 ? $2 : 0.01):(shown($2).($3 > 0 ? \
          "\nnever read" : "")) with labels offset 0,1.2 font "sans,8" notitle, \
      1 with lines dt 2 lw 2 lc rgb "#c0392b" title "a uniformly random key function (1x)"
+# Reach: 0 is a byte that never reaches the key; payload, the last, must stay at 0.
+set title "Reach: of 256 changes of each byte, the share that change the key (payload must stay at 0)"
+set xlabel "byte"; set ylabel "share of changes"; unset logscale y; set yrange [-0.05:1.1]
+set xrange [-0.6:*]; load "bytetics.gp"; set xtics rotate by -45 scale 0; set key center center
+plot for [c=1:candidates] sprintf("reach-%d.dat", c) using 1:2 with linespoints lc rgb colour(c) \
+         lw 2 pt 7 ps 0.7 title word(names, c)
 unset multiplot

@@ -1,5 +1,5 @@
 # The plot script's reading of the figures: run in its folder over its copies of keys.csv,
-# counts.csv, fields.csv and headline.txt (docs/figures.md), in that order, with -v keys=800; of
+# counts.csv, fields.csv, reach.csv and headline.txt (docs/figures.md), in that order, with -v keys=800; of
 # keys.csv and counts.csv, the sweep's rows alone.
 # Finds each file's columns by its header and checks every figure the picture draws: numbers where
 # numbers belong; names (letters, digits and _) where names do, since gnuplot takes them as words;
@@ -27,11 +27,17 @@ BEGIN {
     need["keys.csv"] = "candidate keyset key hits"
     need["counts.csv"] = "candidate keyset hits keys random blind"
     need["fields.csv"] = "candidate field values ratio never_read"
+    need["reach.csv"] = "candidate byte changes changed"
 }
 FILENAME == "headline.txt" {  # the verdict; in the picture, a long line split after its first "; "
-    print > "verdict.txt"
+    print > "verdict.txt"      # or, a candidate's verdict, cut after its last reason that fits
     line = $0
-    if (length(line) > 150) sub(/; /, ";\n", line)
+    if (length(line) > 150 && line ~ / fails: /) {
+        line = substr(line, 1, 150)
+        sub(/; [^;]*$/, "; ...", line)
+    } else if (length(line) > 150) {
+        sub(/; /, ";\n", line)
+    }
     headline = headline (FNR > 1 ? "\n" : "") line
     next
 }
@@ -67,6 +73,13 @@ FILENAME == "counts.csv" {
     if (c == 1) print row, number("random") > "random.dat"
     if (text("blind") != "" && number("blind") > 0) { print row, number("blind") > ("blind-" c ".dat"); blind[c] = 1 }
 }
+FILENAME == "reach.csv" {  # the share of a byte's changes that changed the key
+    if (text("byte") !~ /^[a-z]+(\[[0-9]+\])?$/) bad("byte is not a byte's name: " text("byte"))
+    if (number("changes", 1) == 0 || number("changed", 1) > number("changes", 1))
+        bad("changed " text("changed") " of " text("changes") " changes")
+    if (c == 1) bytetics = bytetics (row ? ", " : "") "\"" text("byte") "\" " row
+    print row, number("changed", 1) / number("changes", 1) > ("reach-" c ".dat")
+}
 FILENAME == "fields.csv" {
     product[c] = (row ? product[c] : 1) * number("values", 1)
     if (text("never_read") !~ /^[01]$/) bad("never_read is not 0 or 1")
@@ -78,10 +91,12 @@ END {
     if (problem == "" && groups["keys.csv"] == 0) problem = "keys.csv holds no candidate"
     differs("counts.csv holds candidates:", groups["counts.csv"], groups["keys.csv"])
     differs("fields.csv holds candidates:", groups["fields.csv"], groups["keys.csv"])
+    differs("reach.csv holds candidates:", groups["reach.csv"], groups["keys.csv"])
     for (c = 1; c <= groups["keys.csv"]; c++) {
         differs("keys.csv holds keys of " name[c] ":", rows["keys.csv", c], keys)
         differs("counts.csv counts keys of " name[c] ":", counted[c], keys)
         differs("fields.csv holds fields of " name[c] ":", rows["fields.csv", c], rows["fields.csv", 1])
+        differs("reach.csv holds bytes of " name[c] ":", rows["reach.csv", c], rows["reach.csv", 1])
         if (problem == "" && product[c] != total[c])
             problem = "the values of the fields of " name[c] " in fields.csv multiply to " product[c] \
                       ", not the " total[c] " descriptors keyed"
@@ -96,6 +111,7 @@ END {
         groups["keys.csv"] > "figures.gp"
     printf "names = \"%s\"; blind = \"%s\"\n", list, blinds > "figures.gp"
     printf "set xtics (%s)\n", tics > "tics.gp"  # the fields' panel's
+    printf "set xtics (%s)\n", bytetics > "bytetics.gp"  # the reach panel's
     printf "busiest = \"%s; the busiest, %d hits: key%s %s%s\"\n", name[1], highest, (many > 1 ? "s" : ""),
         busy, (many > 5 ? " and " many - 5 " more" : "") > "figures.gp"
 }

@@ -92,6 +92,8 @@ refused "a candidate's rows apart" "$in keys.csv, line 1601: the rows of hashFun
     <<<"sed -i '1601s/^mendedKey/hashFunction/' keys.csv"
 refused "candidates out of order" "$in counts.csv, line 2: mixedKey where hashFunction belongs, as in keys.csv" \
     <<<"sed -i 's/^hashFunction,/mixedKey,/' counts.csv"
+refused "a byte's name that gnuplot would read" "$in reach.csv, line 2: byte is not a byte's name: x\"" \
+    <<<"sed -i '2s/,name\\[0\\],/,x\",/' reach.csv"
 refused "a name that gnuplot would read" "$in fields.csv, line 2: field is not a name: n\"a" <<<"sed -i '2s/,name,/,n\"a,/' fields.csv"
 refused "a row of another width" "$in counts.csv, line 3: 5 fields, its header 6" <<<"sed -i '3s/,[^,]*\$//' counts.csv"
 refused "a non-number" "$in keys.csv, line 9: hits is not a number: 1e3" <<<"sed -i '9s/,[0-9]*\$/,1e3/' keys.csv"
