@@ -271,6 +271,22 @@ void printReach(const compared_candidates& compared) {
     }
 }
 
+// A spread's figures as the tables give them: empty keys, the busiest key's
+// hits, its chance and the chi-square, with its sd from the baseline's mean.
+struct spread_cells {
+    cell_text empty, busiest, chance, chiSquare, sd;
+};
+spread_cells spreadCells(const key_spread& spread, const random_baseline& baseline) {
+    spread_cells cells{};
+    std::snprintf(cells.empty.text, sizeof cells.empty.text, "%d", spread.emptyKeys);
+    std::snprintf(cells.busiest.text, sizeof cells.busiest.text, "%d", spread.busiest);
+    std::snprintf(cells.chance.text, sizeof cells.chance.text, "%s",
+                  chanceFigure(baseline.busiestAtLeast).text);
+    std::snprintf(cells.chiSquare.text, sizeof cells.chiSquare.text, "%.1f", spread.chiSquare);
+    cells.sd = sdText(spread.chiSquare, baseline);
+    return cells;
+}
+
 // A share of the keyset's descriptors, in percent, one decimal: "49.8%".
 cell_text shareText(int32_t part, int32_t whole) {
     cell_text shown{};
@@ -296,19 +312,12 @@ void printKeysets(const compared_candidates& compared) {
     for (int32_t keyset = 0; keyset < KEYSETS; ++keyset)
         for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
             const keyset_figures& measured = compared[at(candidate)].keysets[at(keyset)];
-            const key_spread& spread = measured.spread;
-            cell_text empty{};
-            cell_text busiest{};
-            cell_text chiSquare{};
-            std::snprintf(empty.text, sizeof empty.text, "%d", spread.emptyKeys);
-            std::snprintf(busiest.text, sizeof busiest.text, "%d", spread.busiest);
-            std::snprintf(chiSquare.text, sizeof chiSquare.text, "%.1f", spread.chiSquare);
+            const spread_cells cells = spreadCells(measured.spread, measured.random);
             const bool within = measured.random.inputs > 0;
             std::printf(row, KEYSET_TITLES[at(keyset)], CANDIDATE_NAME_SIZE,
-                        keyCandidates[candidate].name, empty.text, busiest.text,
-                        within ? chanceFigure(measured.random.busiestAtLeast).text : "-",
-                        within ? chiSquare.text : "-",
-                        within ? sdText(spread.chiSquare, measured.random).text : "-",
+                        keyCandidates[candidate].name, cells.empty.text, cells.busiest.text,
+                        within ? cells.chance.text : "-", within ? cells.chiSquare.text : "-",
+                        within ? cells.sd.text : "-",
                         shareText(measured.outside.count, KEYSET_DESCRIPTORS).text);
         }
     for (int32_t keyset = 0; keyset < KEYSETS; ++keyset)
@@ -385,23 +394,15 @@ void printCandidates(const compared_candidates& compared) {
         }
         const key_diagnosis& diagnosis = figures.diagnosis;
         const key_spread& spread = diagnosis.spread;
-        cell_text empty{};
-        cell_text busiest{};
-        cell_text chiSquare{};
-        cell_text blind{};
-        std::snprintf(empty.text, sizeof empty.text, "%d", spread.emptyKeys);
-        std::snprintf(busiest.text, sizeof busiest.text, "%d", spread.busiest);
-        std::snprintf(chiSquare.text, sizeof chiSquare.text, "%.1f", spread.chiSquare);
-        if (hasBlindBaseline(diagnosis))
-            blind = sdText(spread.chiSquare, diagnosis.blind);
-        else
-            std::snprintf(blind.text, sizeof blind.text, "-");
+        const spread_cells cells = spreadCells(spread, diagnosis.random);
+        const cell_text blind = hasBlindBaseline(diagnosis)
+                                    ? sdText(spread.chiSquare, diagnosis.blind)
+                                    : cell_text{"-"};
         std::printf(row, CANDIDATE_NAME_SIZE, name, neverReadText(diagnosis).text,
-                    unreachedText(figures.reach).text, worstFieldText(diagnosis).text, empty.text,
-                    busiest.text, chanceFigure(diagnosis.random.busiestAtLeast).text,
-                    chiSquare.text, sdText(spread.chiSquare, diagnosis.random).text, blind.text,
-                    worstKeysetText(figures).text, outsideText(figures).text,
-                    verdictText(figures.verdict).text);
+                    unreachedText(figures.reach).text, worstFieldText(diagnosis).text,
+                    cells.empty.text, cells.busiest.text, cells.chance.text, cells.chiSquare.text,
+                    cells.sd.text, blind.text, worstKeysetText(figures).text,
+                    outsideText(figures).text, verdictText(figures.verdict).text);
     }
     std::printf(
         "\nworst field: the field whose pairs share a key most often, against random. sd: the\n"
