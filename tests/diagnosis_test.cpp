@@ -170,7 +170,8 @@ TEST(Diagnosis, Reach) {
         bool payload;
     };
     const Row rows[] = {
-        {"hashFunction", hashFunction, "name[2..18], flag", false},
+        {"hashFunction: if you changed it on purpose, update this row", hashFunction,
+         "name[2..18], flag", false},
         {"name[0] and name[1] alone", firstTwoNameBytes,
          "name[2..18], length, param, width[0], width[1], height[0], height[1], flag", false},
         {"mixedKey: every keyed byte", mixedKey, "", false},
