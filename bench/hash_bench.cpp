@@ -56,16 +56,20 @@ void BM_sweepFloor(benchmark::State& state) {
 BENCHMARK(BM_sweepFloor)->Unit(benchmark::kMillisecond);
 
 // The diagnosis over one keyset: every candidate keys each of its descriptors,
-// one by-value call each, and its figures are worked out. Timed per call.
+// one by-value call each, on one thread, and its figures are worked out. Timed
+// per call.
 void BM_diagnosisKeyset(benchmark::State& state) {
-    static std::array<keyset_keys, MOST_CANDIDATES> keys;
-    static std::array<keyset_figures, MOST_CANDIDATES> figures;
-    std::array<key_function, MOST_CANDIDATES> functions{};
-    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
-        functions[static_cast<std::size_t>(candidate)] = keyCandidates[candidate].key;
+    static keyset_keys keys;
+    static image_descriptor scratch;
+    keyset_names names{};
+    makeKeysetNames(KEYSET_NAMES_SET, names);
     for (auto _ : state) {
-        measureKeyset(KEYSET_NAMES_SET, functions.data(), candidateCount, keys.data(),
-                      figures.data());
+        for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+            outside_found found{};
+            keyKeysetPart(KEYSET_NAMES_SET, names, keyCandidates[candidate].key, 0,
+                          KEYSET_DESCRIPTORS, scratch, keys, found);
+            benchmark::DoNotOptimize(finishKeyset(KEYSET_NAMES_SET, names, keys, found, scratch));
+        }
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * KEYSET_DESCRIPTORS * candidateCount);

@@ -15,8 +15,8 @@ namespace {
 // tallies, the sweep's keys and record, and the copy of the record each call of
 // a key function gets, a little over 800 kB; builds that keep a third copy
 // (unoptimised clang, the sanitizers, -fstack-protector-all) take about
-// 1.2 MiB. The diagnosis adds room for every candidate's keys and figures,
-// about 700 kB at MOST_CANDIDATES. A thread's stack is mapped at the size it is
+// 1.2 MiB. The diagnosis's threads each keep a record and the copy of it each
+// call gets, as much again. A thread's stack is mapped at the size it is
 // given, with a guard page below it, whatever the main thread's limit; only the
 // pages the run touches become resident.
 constexpr std::size_t RUN_STACK_BYTES = std::size_t{8} * 1024 * 1024;
@@ -37,16 +37,21 @@ void* runOnItsStack(void* call) {
 
 }  // namespace
 
-int runOnItsOwnStack(int (*run)(int, char**), int argc, char** argv, const char* program) {
+int startWithRunStack(pthread_t& thread, void* (*start)(void*), void* argument) {
     pthread_attr_t attributes;
-    pthread_t thread{};
-    run_call call{run, argc, argv, 1};
     int error = pthread_attr_init(&attributes);
     if (error == 0) {
         error = pthread_attr_setstacksize(&attributes, RUN_STACK_BYTES);
-        if (error == 0) error = pthread_create(&thread, &attributes, runOnItsStack, &call);
+        if (error == 0) error = pthread_create(&thread, &attributes, start, argument);
         pthread_attr_destroy(&attributes);
     }
+    return error;
+}
+
+int runOnItsOwnStack(int (*run)(int, char**), int argc, char** argv, const char* program) {
+    pthread_t thread{};
+    run_call call{run, argc, argv, 1};
+    const int error = startWithRunStack(thread, runOnItsStack, &call);
     if (error != 0) {
         std::fprintf(stderr, "%s: cannot start the run: %s\n", program, std::strerror(error));
         return 1;

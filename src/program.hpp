@@ -3,7 +3,13 @@
 // reached standard output.
 #pragma once
 
+#include <pthread.h>
+
 #include <cstdint>
+
+// Starts start(argument) on a new thread with a stack as large as the run's own,
+// whatever the main thread's limit. Returns 0, or the cause (an errno value).
+int startWithRunStack(pthread_t& thread, void* (*start)(void*), void* argument);
 
 // Runs run(argc, argv) on a thread whose stack is sized by the program, whatever
 // the main thread's limit (ulimit -s), and returns its status. If no thread can be

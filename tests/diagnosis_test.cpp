@@ -147,6 +147,9 @@ constexpr reach_table EVERY_BYTE_REACHED = everyByteReached();
 // Keysets not measured (no input within the table): the verdict over the sweep alone.
 const std::array<keyset_figures, KEYSETS> NO_KEYSETS{};
 
+// 400 kB: out of the test's stack frame; its payload stays all zero.
+image_descriptor record;
+
 // Keys for the reach: one that reads only name[0] and name[1], and one that reads the payload.
 int32_t firstTwoNameBytes(image_descriptor d) {
     return static_cast<int32_t>((static_cast<uint32_t>(static_cast<unsigned char>(d.name[0])) << 8 |
@@ -181,15 +184,12 @@ TEST(Diagnosis, Reach) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         reach_table reach{};
-        measureReach(&row.key, 1, &reach);
+        measureReach(row.key, 0, REACH_BYTES, record, reach);
         EXPECT_STREQ(unreachedBytes(reach).text, row.unreached);
         EXPECT_EQ(reach[BYTE_PAYLOAD].changed > 0, row.payload);
         for (const byte_reach& counted : reach) EXPECT_EQ(counted.changes, REACH_SAMPLES);
     }
 }
-
-// 400 kB: out of the test's stack frame.
-image_descriptor record;
 
 TEST(Keysets, GeneratorAndDomain) {
     // splitmix64's first outputs for seed 1234567, from its published definition (in Python).
@@ -319,7 +319,7 @@ TEST(Diagnosis, Verdicts) {
         reach_table reach = EVERY_BYTE_REACHED;
         if (row.key != nullptr) {
             keyTheSweep(&row.key, 1, keyOf.data(), &outside);
-            measureReach(&row.key, 1, &reach);
+            measureReach(row.key, 0, REACH_BYTES, record, reach);
         } else {
             for (std::size_t combination = 0; combination < keyOf[0].size(); ++combination)
                 keyOf[0][combination] = static_cast<int32_t>(combination % HASH_KEYS);

@@ -151,7 +151,7 @@ report | mixed)  # the output as pinned; the tester's arguments change nothing; 
     fi
     ;;
 options)  # anything else is refused in one line, exit 2, with nothing written or removed
-    usage='; usage: hashFunctionDiagnosis \[--data DIR\] \[--check\]$'
+    usage='; usage: hashFunctionDiagnosis \[--data DIR\] \[--check\] \[--threads N\]$'
     mkdir -m 755 "$work/kept" && echo "the user's" >"$work/kept/keys.csv" && chmod 555 "$work/kept" && touch "$work/file"
     # A folder it may not write, as a user who may not: root may write any folder.
     [ "$(id -u)" -eq 0 ] && chmod 755 "$work" && as=(setpriv --reuid=65534 --regid=65534 --clear-groups --)

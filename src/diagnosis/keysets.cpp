@@ -217,25 +217,40 @@ byte_name reachByteName(int32_t byte) {
     return shown;
 }
 
-void measureReach(const key_function* functions, int32_t count, reach_table* reach) {
-    for (int32_t function = 0; function < count; ++function) reach[function] = {};
-    // One record for every sample; cleared once, so its payload is defined.
-    image_descriptor d{};
-    std::array<int32_t, MOST_KEY_FUNCTIONS> before{};
-    for (int32_t byte = 0; byte < REACH_BYTES; ++byte) {
-        for (int32_t index = 0, taken = 0; taken < REACH_SAMPLES; ++index) {
+namespace {
+
+// The whole payload, every byte of it, made a random nonzero one, from the stream
+// (whose 64-bit outputs give eight bytes each).
+void fillPayload(uint64_t& state, image_descriptor& d) {
+    for (std::size_t at = 0; at < sizeof d.payload; at += sizeof(uint64_t)) {
+        uint64_t bytes = nextRandom(state);
+        for (std::size_t byte = at; byte < std::min(at + sizeof(uint64_t), sizeof d.payload);
+             ++byte, bytes >>= 8) {
+            const auto value = static_cast<unsigned char>(bytes & 0xFFu);
+            d.payload[byte] = value != 0 ? value : 0xFFu;
+        }
+    }
+}
+
+}  // namespace
+
+void measureReach(key_function key, int32_t firstByte, int32_t endByte, image_descriptor& d,
+                  reach_table& reach) {
+    for (int32_t byte = firstByte; byte < endByte; ++byte) {
+        byte_reach& counted = reach[static_cast<std::size_t>(byte)];
+        counted = {};
+        for (int32_t index = 0; counted.changes < REACH_SAMPLES; ++index) {
             fillDomainDescriptor(index, d);
             const std::size_t length = nameLength(d);
             // A name byte it holds; a length that can grow or shrink past name[1].
             if ((byte < NAME_BYTES && length <= static_cast<std::size_t>(byte)) ||
                 (byte == BYTE_LENGTH && length < 2))
                 continue;
-            ++taken;
             uint64_t state = streamOf(REACH_SEED + static_cast<uint64_t>(byte), index);
-            for (int32_t function = 0; function < count; ++function)
-                before[static_cast<std::size_t>(function)] = functions[function](d);
-            // The change, undone once every function has keyed it: a name's byte, or
-            // its end for the length, or a payload byte, or a byte of another field.
+            const int32_t before = key(d);
+            // The change, undone once the key is taken: a name's byte, or its end for
+            // the length, or one payload byte or all of them, or a byte of another field.
+            const bool wholePayload = byte == BYTE_PAYLOAD && counted.changes % 2 == 1;
             char* changedChar = nullptr;
             unsigned char* changedPayload = nullptr;
             const uint32_t oldField =
@@ -246,29 +261,26 @@ void measureReach(const key_function* functions, int32_t count, reach_table* rea
                 const bool grow = length == 2 || (length < static_cast<std::size_t>(NAME_BYTES) &&
                                                   randomBelow(state, 2) == 0);
                 changedChar = &d.name[grow ? length : length - 1];
-            } else if (byte == BYTE_PAYLOAD) {
+            } else if (byte == BYTE_PAYLOAD && !wholePayload) {
                 changedPayload = &d.payload[randomBelow(state, sizeof d.payload)];
             }
             const char oldChar = changedChar != nullptr ? *changedChar : '\0';
-            const unsigned char oldPayload = changedPayload != nullptr ? *changedPayload : 0;
             if (changedChar != nullptr)
                 *changedChar = byte == BYTE_LENGTH && oldChar != '\0'
                                    ? '\0'
                                    : otherNonzeroByte(state, oldChar);
             else if (changedPayload != nullptr)
-                *changedPayload = static_cast<unsigned char>(otherByte(state, oldPayload));
+                *changedPayload = static_cast<unsigned char>(otherByte(state, *changedPayload));
+            else if (wholePayload)
+                fillPayload(state, d);
             else
                 setFieldByte(d, byte, otherByte(state, oldField));
-            for (int32_t function = 0; function < count; ++function) {
-                byte_reach& counted = reach[function][static_cast<std::size_t>(byte)];
-                ++counted.changes;
-                if (functions[function](d) != before[static_cast<std::size_t>(function)])
-                    ++counted.changed;
-            }
+            ++counted.changes;
+            if (key(d) != before) ++counted.changed;
             if (changedChar != nullptr)
                 *changedChar = oldChar;
-            else if (changedPayload != nullptr)
-                *changedPayload = oldPayload;
+            else if (byte == BYTE_PAYLOAD)
+                std::memset(d.payload, 0, sizeof d.payload);
             else
                 setFieldByte(d, byte, oldField);
         }

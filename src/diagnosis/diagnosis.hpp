@@ -156,11 +156,27 @@ using keyset_keys = std::array<int32_t, KEYSET_DESCRIPTORS>;
 // The same figures of a key function over the sweep, from its keys.
 keyset_figures measureSweep(const combination_keys& keyOf, const outside_keys& outside);
 
-// Keys every descriptor of the keyset with each of count key functions, 1 ..
-// MOST_KEY_FUNCTIONS: one record per descriptor, one by-value call of each; then
-// each function's figures. keys is room for their keys, figures[f] for function f's.
-void measureKeyset(int32_t keyset, const key_function* functions, int32_t count, keyset_keys* keys,
-                   keyset_figures* figures);
+// A key function's keys outside the table over part of a keyset: how many, and
+// the first with its descriptor.
+struct outside_found {
+    outside_keys outside;  // firstAt: the descriptor's index in the keyset
+    keyed_fields first;
+};
+
+// Keys the keyset's descriptors from .. end - 1 with one key function, one by-value
+// call each of the record d: keys[i] gets descriptor i's key, and found counts
+// those outside the table, from nothing.
+void keyKeysetPart(int32_t keyset, const keyset_names& names, key_function key, int32_t from,
+                   int32_t end, image_descriptor& d, keyset_keys& keys, outside_found& found);
+
+// The keys outside the table of two parts, the earlier first: counted together,
+// the first the earlier part's where it has one.
+outside_found joinOutside(const outside_found& earlier, const outside_found& later);
+
+// A key function's figures over a keyset from all its keys, those outside the table
+// as found counts them; the crowd's descriptors are made again in the record d.
+keyset_figures finishKeyset(int32_t keyset, const keyset_names& names, const keyset_keys& keys,
+                            const outside_found& found, image_descriptor& d);
 
 // The verdict on a key function. It fails when it never reads a field over the
 // sweep, gives a key outside 0 .. HASH_KEYS - 1, or leaves, over the sweep or a

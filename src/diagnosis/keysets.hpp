@@ -32,6 +32,8 @@ void fillDomainDescriptor(int32_t index, image_descriptor& d);
 // length; and domain, every keyed field over its whole range.
 enum keyset : int32_t { KEYSET_NAMES_SET, KEYSET_NEAR, KEYSET_DOMAIN, KEYSETS };
 inline constexpr std::array<const char*, KEYSETS> KEYSET_TITLES = {"names", "near", "domain"};
+// The catalogue's sweep, as the figures name it beside the keysets.
+inline constexpr const char* SWEEP_TITLE = "sweep";
 inline constexpr int32_t KEYSET_NAMES = 40;
 inline constexpr int32_t NAME_VARIANTS = SWEEP_PARAMS * SWEEP_WIDTHS * SWEEP_HEIGHTS * SWEEP_FLAGS;
 inline constexpr int32_t KEYSET_DESCRIPTORS = KEYSET_NAMES * NAME_VARIANTS;
@@ -76,17 +78,22 @@ byte_name reachByteName(int32_t byte);
 // REACH_SAMPLES descriptors of the domain that can hold the change, to a random
 // other value: a name byte to another nonzero one, so the length stays; the
 // length by one byte at the name's end, grown or shrunk, never at name[0] or
-// name[1]; a payload byte at a random place.
+// name[1]. The payload is changed one byte at a random place in half of its
+// samples, and whole, every byte of it, in the other half, so that a key that
+// reads any of its bytes, however few, is caught.
 inline constexpr int32_t REACH_SAMPLES = 256;
+static_assert(REACH_SAMPLES % 2 == 0, "half the payload's samples change one byte, half all");
 struct byte_reach {
     int32_t changes;
     int32_t changed;  // of them, those that changed the key
 };
 using reach_table = std::array<byte_reach, REACH_BYTES>;
 
-// The reach of each of count key functions, 1 .. MOST_KEY_FUNCTIONS: reach[f]
-// for functions[f].
-void measureReach(const key_function* functions, int32_t count, reach_table* reach);
+// The reach of one key function over the bytes firstByte .. endByte - 1, into
+// those rows of reach; d is the record the samples are made in, whose payload
+// must be all zero, as it is left.
+void measureReach(key_function key, int32_t firstByte, int32_t endByte, image_descriptor& d,
+                  reach_table& reach);
 
 // Whether each keyed byte reaches the key, and no payload byte does.
 inline bool readsEveryKeyedByte(const reach_table& reach) {

@@ -306,33 +306,39 @@ keyset_figures measureSweep(const combination_keys& keyOf, const outside_keys& o
     return measured;
 }
 
-void measureKeyset(int32_t keyset, const key_function* functions, int32_t count, keyset_keys* keys,
-                   keyset_figures* figures) {
-    keyset_names names{};
-    if (keyset != KEYSET_DOMAIN) makeKeysetNames(keyset, names);
-    for (int32_t function = 0; function < count; ++function) figures[function] = {};
-    // One record for every descriptor; cleared once, so its payload is defined.
-    image_descriptor d{};
-    for (int32_t index = 0; index < KEYSET_DESCRIPTORS; ++index) {
+void keyKeysetPart(int32_t keyset, const keyset_names& names, key_function key, int32_t from,
+                   int32_t end, image_descriptor& d, keyset_keys& keys, outside_found& found) {
+    found = {};
+    for (int32_t index = from; index < end; ++index) {
         fillKeysetDescriptor(keyset, names, index, d);
-        for (int32_t function = 0; function < count; ++function) {
-            const int32_t key = functions[function](d);
-            keys[function][at(index)] = key;
-            if (key >= 0 && key < HASH_KEYS) continue;
-            // Counted, never used as an index; the first kept with its descriptor.
-            keyset_figures& measured = figures[function];
-            if (measured.outside.count++ == 0) {
-                measured.outside.first = key;
-                measured.outside.firstAt = index;
-                measured.firstOutside = keyedFields(d);
-            }
+        const int32_t keyOfIt = key(d);
+        keys[at(index)] = keyOfIt;
+        if (keyOfIt >= 0 && keyOfIt < HASH_KEYS) continue;
+        // Counted, never used as an index; the first kept with its descriptor.
+        if (found.outside.count++ == 0) {
+            found.outside.first = keyOfIt;
+            found.outside.firstAt = index;
+            found.first = keyedFields(d);
         }
     }
-    for (int32_t function = 0; function < count; ++function)
-        finishFigures(keys[function], figures[function], [&](int32_t index) {
-            fillKeysetDescriptor(keyset, names, index, d);
-            return keyedFields(d);
-        });
+}
+
+outside_found joinOutside(const outside_found& earlier, const outside_found& later) {
+    outside_found joined = earlier.outside.count > 0 ? earlier : later;
+    joined.outside.count = earlier.outside.count + later.outside.count;
+    return joined;
+}
+
+keyset_figures finishKeyset(int32_t keyset, const keyset_names& names, const keyset_keys& keys,
+                            const outside_found& found, image_descriptor& d) {
+    keyset_figures measured{};
+    measured.outside = found.outside;
+    measured.firstOutside = found.first;
+    finishFigures(keys, measured, [&](int32_t index) {
+        fillKeysetDescriptor(keyset, names, index, d);
+        return keyedFields(d);
+    });
+    return measured;
 }
 
 namespace {
