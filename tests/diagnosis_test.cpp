@@ -156,6 +156,17 @@ int32_t firstTwoNameBytes(image_descriptor d) {
                                  static_cast<unsigned char>(d.name[1])) %
                                 static_cast<uint32_t>(HASH_KEYS));
 }
+// mixedKey with one payload byte at a fixed place added, or a handful far apart: what a change
+// of one random payload byte almost never meets.
+int32_t payloadByteKey(image_descriptor d) {
+    return (mixedKey(d) + d.payload[123457]) % HASH_KEYS;
+}
+int32_t payloadBytesKey(image_descriptor d) {
+    constexpr std::size_t PLACES[] = {0, 100003, 200006, 300009, sizeof d.payload - 1};
+    uint32_t sum = 0;
+    for (const std::size_t place : PLACES) sum += d.payload[place];
+    return static_cast<int32_t>((static_cast<uint32_t>(mixedKey(d)) + sum) % HASH_KEYS);
+}
 int32_t payloadSum(image_descriptor d) {
     uint32_t sum = 0;
     for (const unsigned char byte : d.payload) sum += byte;
@@ -180,6 +191,8 @@ TEST(Diagnosis, Reach) {
         {"mixedKey: every keyed byte", mixedKey, "", false},
         {"the payload alone", payloadSum,
          "name[0..18], length, param, width[0], width[1], height[0], height[1], flag", true},
+        {"every keyed byte, and one payload byte", payloadByteKey, "", true},
+        {"every keyed byte, and five payload bytes far apart", payloadBytesKey, "", true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -308,6 +321,8 @@ TEST(Diagnosis, Verdicts) {
         {"keys past the table", pastTheTableForFlag1, false,
          "2400 of 4800 keys outside 0..799 (the first 800, name \"caneBagnato\", param 0, width 0, "
          "height 0, flag 1)"},  // counted in the sweep, none used; the first as a user writes it
+        {"mixedKey and one payload byte", payloadByteKey, false, "payload reaches the key"},
+        {"mixedKey and five payload bytes", payloadBytesKey, false, "payload reaches the key"},
         {"every key hit 6 times", nullptr, true,
          "more even than random; P(chi-square <= 0.0) < 1e-300"},  // no fault, but told
     };
