@@ -347,6 +347,8 @@ namespace {
 // after its prefix (a keyset's name, or "").
 void addClause(key_verdict& verdict, const char* prefix, const char* clause) {
     const std::size_t used = std::strlen(verdict.reasons);
+    const std::size_t starts = used > 0 ? used + 2 : 0;
+    verdict.clauseAt[at(verdict.clauses++)] = static_cast<int32_t>(starts);
     std::snprintf(verdict.reasons + used, sizeof verdict.reasons - used, "%s%s%s",
                   used > 0 ? "; " : "", prefix, clause);
 }

@@ -194,11 +194,19 @@ inline constexpr double UNLIKELY = 2.5e-5;
 inline constexpr double MOST_FALSE_FAILURES = 0.001;
 static_assert(JUDGED_FIGURES * UNLIKELY <= MOST_FALSE_FAILURES);
 
+// The most clauses a verdict holds: never reads, bytes never reaching the key,
+// payload reaching it, each figure over the sweep, and over each keyset its keys
+// outside the table and each figure. (Keys outside the table over the sweep make
+// one clause alone; the more-even note of one that passes, two.)
+inline constexpr int32_t MOST_CLAUSES = 3 + SPREAD_CHANCES + KEYSETS * (1 + SPREAD_CHANCES);
 struct key_verdict {
     bool passes;
     // Why, in clauses joined by "; ": for one that fails, the reasons; for one
-    // that passes, "" or how it is more even than random.
-    char reasons[1536];
+    // that passes, "" or how it is more even than random. Room for every clause
+    // at its longest, a descriptor's name escaped byte by byte.
+    char reasons[4096];
+    int32_t clauses;
+    std::array<int32_t, MOST_CLAUSES> clauseAt;  // where each begins in reasons
 };
 
 // The verdict; the rest is read only when no key of the sweep fell outside the

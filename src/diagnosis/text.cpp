@@ -1,7 +1,9 @@
 #include "text.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -10,8 +12,70 @@ namespace {
 
 std::size_t at(int32_t index) { return static_cast<std::size_t>(index); }
 
+// The most a line of the text holds. Only a line that quotes a descriptor may
+// hold more: its name is never broken, so that it pastes back whole.
+constexpr int32_t LINE_WIDTH = 100;
 
-// A ratio to random as the causes' line and the table give it: two significant
+// A text built in pieces, to be printed whole or wrapped.
+struct text_buffer {
+    char text[4096];
+    std::size_t used;
+};
+
+__attribute__((format(printf, 2, 3))) void append(text_buffer& buffer, const char* format, ...) {
+    va_list values;
+    va_start(values, format);
+    const int written =
+        std::vsnprintf(buffer.text + buffer.used, sizeof buffer.text - buffer.used, format, values);
+    va_end(values);
+    if (written > 0)
+        buffer.used = std::min(buffer.used + static_cast<std::size_t>(written), sizeof buffer.text - 1);
+}
+
+// Where the line that starts at `from` ends: at the last space outside double
+// quotes that leaves it at most `room` columns, or at the first such space past
+// them where there is none (a quoted name stays whole). With byClauses, at the
+// last such space after a comma or a semicolon instead, where one lies in the
+// line's last quarter. nullptr: the rest fits.
+const char* lineEnd(const char* text, const char* from, std::size_t room, bool byClauses) {
+    if (std::strlen(from) <= room) return nullptr;
+    bool quoted = false;
+    bool escaped = false;
+    const char* end = nullptr;
+    const char* clauseEnd = nullptr;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (quoted && !escaped && *c == '\\') {
+            escaped = true;
+            continue;
+        }
+        if (!escaped && *c == '"') quoted = !quoted;
+        escaped = false;
+        if (quoted || *c != ' ' || c <= from) continue;
+        const auto used = static_cast<std::size_t>(c - from);
+        if (used > room && end != nullptr) break;
+        end = c;
+        if (used > room) break;
+        if ((c[-1] == ',' || c[-1] == ';') && 4 * used >= 3 * room) clauseEnd = c;
+    }
+    return byClauses && clauseEnd != nullptr ? clauseEnd : end;
+}
+
+// Prints text and a line end, in lines of at most LINE_WIDTH columns, broken at
+// spaces outside double quotes (by clauses, where asked); every line after the
+// first indented by `hanging`.
+void printWrapped(const char* text, int32_t hanging, bool byClauses = false) {
+    const char* from = text;
+    int32_t indent = 0;
+    for (const char* end = lineEnd(text, from, LINE_WIDTH, byClauses); end != nullptr;
+         end = lineEnd(text, from, static_cast<std::size_t>(LINE_WIDTH - indent), byClauses)) {
+        std::printf("%*s%.*s\n", indent, "", static_cast<int>(end - from), from);
+        from = end + 1;
+        indent = hanging;
+    }
+    std::printf("%*s%s\n", indent, "", from);
+}
+
+// A ratio to random as the causes' line and the tables give it: two significant
 // digits, or whole above 10 ("133x", "5.2x").
 struct ratio_text {
     char text[24];
@@ -20,6 +84,33 @@ ratio_text timesRandom(double ratio) {
     ratio_text shown{};
     std::snprintf(shown.text, sizeof shown.text, ratio >= 10 ? "%.0fx" : "%.1fx", ratio);
     return shown;
+}
+
+// One cell of a table: a figure's text, at most as wide as its column.
+struct cell_text {
+    char text[64];
+};
+
+// The first of the texts that fits `width` columns, or the last.
+cell_text fitting(int32_t width, std::initializer_list<const char*> texts) {
+    cell_text shown{};
+    for (const char* text : texts) {
+        std::snprintf(shown.text, sizeof shown.text, "%.*s", static_cast<int>(sizeof shown.text) - 1,
+                      text);
+        if (std::strlen(text) <= static_cast<std::size_t>(width)) break;
+    }
+    return shown;
+}
+
+// A real in `width` columns: with `decimals` decimals (and a sign, if signed), or
+// whole, or as a power of ten where even that is too wide.
+cell_text realCell(double value, int32_t decimals, bool withSign, int32_t width) {
+    std::array<cell_text, 3> forms{};
+    std::snprintf(forms[0].text, sizeof forms[0].text, withSign ? "%+.*f" : "%.*f", decimals,
+                  value);
+    std::snprintf(forms[1].text, sizeof forms[1].text, withSign ? "%+.0f" : "%.0f", value);
+    std::snprintf(forms[2].text, sizeof forms[2].text, withSign ? "%+.0e" : "%.0e", value);
+    return fitting(width, {forms[0].text, forms[1].text, forms[2].text});
 }
 
 void printFields(const field_table& fields) {
@@ -67,40 +158,40 @@ void printMeanAndSd(const char* figure, double value, double mean, double sd) {
 }
 
 void printBaseline(const random_baseline& baseline, const key_spread& spread) {
+    text_buffer line{};
     if (baseline.repeats == 1)
-        std::printf("A uniformly random key function, over the %d inputs:\n", baseline.inputs);
+        append(line, "A uniformly random key function, over the %d inputs:", baseline.inputs);
     else
-        std::printf(
-            "A random key function as blind as this one, over its %d distinct input%s,"
-            " each counted %d times:\n",
-            baseline.inputs, baseline.inputs == 1 ? "" : "s", baseline.repeats);
+        append(line,
+               "A random key function as blind as this one, over its %d distinct input%s, each"
+               " counted %d times:",
+               baseline.inputs, baseline.inputs == 1 ? "" : "s", baseline.repeats);
+    printWrapped(line.text, 0);
     printMeanAndSd("empty keys", spread.emptyKeys, baseline.emptyMean, baseline.emptySd);
     figure_text median{};
     std::snprintf(median.text, sizeof median.text, "median %d", baseline.busiestMedian);
     printFigure("busiest key", median, busiestChanceText(baseline, spread.busiest).text);
     printMeanAndSd("chi-square", spread.chiSquare, baseline.chiMean, baseline.chiSd);
-    std::printf("  keys per hit count, expected:");
+    line = {};
+    append(line, "  keys per hit count, expected:");
     const int32_t end = listedInputsEnd(baseline);
     for (int32_t inputs = 0; inputs < end; ++inputs) {
         const int32_t hits = inputs * baseline.repeats;
         const double keys = expectedKeysWith(baseline, hits);
-        if (keys >= LISTED_KEYS) std::printf(" %d:%.3g", hits, keys);
+        if (keys >= LISTED_KEYS) append(line, " %d:%.3g", hits, keys);
     }
-    std::printf("\n");
+    printWrapped(line.text, 4);
 }
 
-// The causes, worst first, in one line: the fields never read, then those that
-// share keys markedly more often than random, by how much more. Where it finds
-// none, it says the key reads every field only if every keyed byte reached it.
-}  // namespace
-
-void printCauses(std::FILE* out, const key_diagnosis& diagnosis, const reach_table& reach) {
+// The causes' line, as printCauses writes it.
+text_buffer causesText(const key_diagnosis& diagnosis, const reach_table& reach) {
+    text_buffer line{};
     const char* separator = "Causes, worst first: never reads ";
     bool named = false;
     for (int32_t rank = 0; rank < diagnosis.causes.count; ++rank) {
         const int32_t field = diagnosis.causes.fields[at(rank)];
         if (!diagnosis.fields[at(field)].neverRead) continue;
-        std::fprintf(out, "%s%s", separator, SWEEP_FIELD_NAMES[at(field)]);
+        append(line, "%s%s", separator, SWEEP_FIELD_NAMES[at(field)]);
         separator = ", ";
         named = true;
     }
@@ -110,129 +201,124 @@ void printCauses(std::FILE* out, const key_diagnosis& diagnosis, const reach_tab
         const field_sharing& sharing = diagnosis.fields[at(field)];
         if (sharing.neverRead) continue;
         if (firstShared)
-            std::fprintf(out, "%s%s shares keys %s as often as random",
-                         named ? "; " : "Causes, worst first: ", SWEEP_FIELD_NAMES[at(field)],
-                         timesRandom(sharing.ratio).text);
+            append(line, "%s%s shares keys %s as often as random",
+                   named ? "; " : "Causes, worst first: ", SWEEP_FIELD_NAMES[at(field)],
+                   timesRandom(sharing.ratio).text);
         else
-            std::fprintf(out, ", %s %s", SWEEP_FIELD_NAMES[at(field)],
-                         timesRandom(sharing.ratio).text);
+            append(line, ", %s %s", SWEEP_FIELD_NAMES[at(field)], timesRandom(sharing.ratio).text);
         firstShared = false;
         named = true;
     }
     const byte_list unreached = unreachedBytes(reach);
     if (!named && unreached.text[0] == '\0')
-        std::fprintf(out,
-                     "Causes: none found; the key reads every field, and none shares keys"
-                     " markedly more often than random");
+        append(line,
+               "Causes: none found; the key reads every field, and none shares keys markedly more"
+               " often than random");
     else if (!named)
-        std::fprintf(out,
-                     "Causes: none found over the sweep, but %s never reach the key; no field"
-                     " shares keys markedly more often than random",
-                     unreached.text);
-    std::fprintf(out, "\n");
+        append(line,
+               "Causes: none found over the sweep, but %s never reach the key; no field shares"
+               " keys markedly more often than random",
+               unreached.text);
+    return line;
 }
-
-namespace {
 
 void printDiagnosis(const key_diagnosis& diagnosis, const reach_table& reach) {
     const key_spread& spread = diagnosis.spread;
     std::printf("%s over the %s: %d descriptors, %d keys\n\n", keyCandidates[0].name, SWEEP_TITLE,
                 SWEEP_COMBINATIONS, HASH_KEYS);
     printFields(diagnosis.fields);
-    std::printf(
-        "\nThis key: %d empty keys, the busiest holds %d hits, chi-square %.1f with %d"
-        " degrees of freedom\n\n",
-        spread.emptyKeys, spread.busiest, spread.chiSquare, HASH_KEYS - 1);
+    text_buffer line{};
+    append(line,
+           "This key: %d empty keys, the busiest holds %d hits, chi-square %.1f with %d degrees of"
+           " freedom",
+           spread.emptyKeys, spread.busiest, spread.chiSquare, HASH_KEYS - 1);
+    std::printf("\n");
+    printWrapped(line.text, 2);
+    std::printf("\n");
     printBaseline(diagnosis.random, spread);
     if (hasBlindBaseline(diagnosis)) {
         std::printf("\n");
         printBaseline(diagnosis.blind, spread);
     }
     std::printf("\n");
-    printCauses(stdout, diagnosis, reach);
+    printWrapped(causesText(diagnosis, reach).text, 2, true);
 }
 
-}  // namespace
+// The reach table: a row per byte, a column per candidate, in blocks of as many
+// candidates as a line holds. A cell is the share of the byte's changes that
+// changed the key, or "never".
+constexpr int32_t BYTE_COLUMN = 10;
+constexpr int32_t REACH_COLUMN = 2 + CANDIDATE_NAME_SIZE;
+constexpr int32_t REACH_BLOCK = (LINE_WIDTH - BYTE_COLUMN) / REACH_COLUMN;
+static_assert(REACH_BLOCK >= 1);
 
-verdict_text verdictText(const key_verdict& verdict) {
-    verdict_text shown{};
-    const char* separator = verdict.reasons[0] == '\0' ? "" : verdict.passes ? "; " : ": ";
-    std::snprintf(shown.text, sizeof shown.text, "%s%s%s", verdict.passes ? "passes" : "fails",
-                  separator, verdict.reasons);
-    return shown;
-}
-
-namespace {
-
-// One row of the candidates' table: a figure's text, or "-" where it has none.
-struct cell_text {
-    char text[48];
-};
-
-// The fields a key function never reads, "name,flag", or "-".
-cell_text neverReadText(const key_diagnosis& diagnosis) {
-    const field_names unread = neverReadNames(diagnosis.fields, ",");
-    cell_text shown{};
-    std::snprintf(shown.text, sizeof shown.text, "%s", unread.text[0] != '\0' ? unread.text : "-");
-    return shown;
-}
-
-// The keyed bytes that never reach the key, "name[2..18], flag", or "-".
-byte_list unreachedText(const reach_table& reach) {
-    byte_list shown = unreachedBytes(reach);
-    if (shown.text[0] == '\0') std::snprintf(shown.text, sizeof shown.text, "-");
-    return shown;
-}
-
-// The field whose pairs share keys most often against random (the first of
-// equals), and its ratio: "height 133x".
-cell_text worstFieldText(const key_diagnosis& diagnosis) {
-    int32_t worst = 0;
-    for (int32_t field = 1; field < SWEEP_FIELDS; ++field)
-        if (diagnosis.fields[at(field)].ratio > diagnosis.fields[at(worst)].ratio) worst = field;
-    cell_text shown{};
-    std::snprintf(shown.text, sizeof shown.text, "%s %s", SWEEP_FIELD_NAMES[at(worst)],
-                  timesRandom(diagnosis.fields[at(worst)].ratio).text);
-    return shown;
-}
-
-// How far a chi-square lies from a baseline's mean, in its standard deviations,
-// or "-" where it cannot vary.
-cell_text sdText(double chiSquare, const random_baseline& baseline) {
-    cell_text shown{};
-    if (baseline.chiSd > 0)
-        std::snprintf(shown.text, sizeof shown.text, "%+.1f",
-                      (chiSquare - baseline.chiMean) / baseline.chiSd);
-    else
-        std::snprintf(shown.text, sizeof shown.text, "-");
-    return shown;
-}
-
-// Each byte's reach, a row each, a column per candidate: the share of its
-// changes that changed the key, or "never".
 void printReach(const compared_candidates& compared) {
-    std::printf(
-        "\nReach: of %d changes of each byte, in descriptors drawn over every field's whole range,"
-        " the share that change the key\n",
-        REACH_SAMPLES);
-    std::printf("%-10s", "byte");
-    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
-        std::printf("  %*s", CANDIDATE_NAME_SIZE, keyCandidates[candidate].name);
-    std::printf("\n");
-    for (int32_t byte = 0; byte < REACH_BYTES; ++byte) {
-        std::printf("%-10s", reachByteName(byte).text);
-        for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
-            const byte_reach& counted = compared[at(candidate)].reach[at(byte)];
-            cell_text share{};
-            if (counted.changed == 0)
-                std::snprintf(share.text, sizeof share.text, "never");
-            else
-                std::snprintf(share.text, sizeof share.text, "%.1f%%",
-                              100.0 * counted.changed / counted.changes);
-            std::printf("  %*s", CANDIDATE_NAME_SIZE, share.text);
-        }
+    text_buffer heading{};
+    append(heading,
+           "Reach: of %d changes of each byte, in descriptors drawn over every field's whole"
+           " range, the share that change the key",
+           REACH_SAMPLES);
+    printWrapped(heading.text, 0);
+    for (int32_t first = 0; first < candidateCount; first += REACH_BLOCK) {
+        const int32_t end = std::min(first + REACH_BLOCK, candidateCount);
+        if (first > 0) std::printf("\n");
+        std::printf("%-*s", BYTE_COLUMN, "byte");
+        for (int32_t candidate = first; candidate < end; ++candidate)
+            std::printf("%*s", REACH_COLUMN, keyCandidates[candidate].name);
         std::printf("\n");
+        for (int32_t byte = 0; byte < REACH_BYTES; ++byte) {
+            std::printf("%-*s", BYTE_COLUMN, reachByteName(byte).text);
+            for (int32_t candidate = first; candidate < end; ++candidate) {
+                const byte_reach& counted = compared[at(candidate)].reach[at(byte)];
+                cell_text share{};
+                if (counted.changed == 0)
+                    std::snprintf(share.text, sizeof share.text, "never");
+                else
+                    std::snprintf(share.text, sizeof share.text, "%.1f%%",
+                                  100.0 * counted.changed / counted.changes);
+                std::printf("%*s", REACH_COLUMN, share.text);
+            }
+            std::printf("\n");
+        }
     }
+}
+
+// The columns of a table: each one's header and width, and whether its cells
+// stand left or right. A table is at most LINE_WIDTH columns wide, its cells
+// two spaces apart.
+struct column {
+    const char* header;
+    int32_t width;
+    bool left;
+};
+template <std::size_t COLUMNS>
+constexpr bool fitsALine(const std::array<column, COLUMNS>& columns) {
+    int32_t width = -2;
+    for (const column& each : columns) {
+        int32_t length = 0;
+        while (each.header[length] != '\0') ++length;
+        if (length > each.width) return false;
+        width += each.width + 2;
+    }
+    return width <= LINE_WIDTH;
+}
+
+template <std::size_t COLUMNS>
+void printRow(const std::array<column, COLUMNS>& columns,
+              const std::array<const char*, COLUMNS>& cells) {
+    text_buffer row{};
+    for (std::size_t index = 0; index < COLUMNS; ++index)
+        append(row, columns[index].left ? "%s%-*s" : "%s%*s", index > 0 ? "  " : "",
+               columns[index].width, cells[index]);
+    while (row.used > 0 && row.text[row.used - 1] == ' ') row.text[--row.used] = '\0';
+    std::printf("%s\n", row.text);
+}
+
+template <std::size_t COLUMNS>
+void printHeader(const std::array<column, COLUMNS>& columns) {
+    std::array<const char*, COLUMNS> headers{};
+    for (std::size_t index = 0; index < COLUMNS; ++index) headers[index] = columns[index].header;
+    printRow(columns, headers);
 }
 
 // A spread's figures as the tables give them: empty keys, the busiest key's
@@ -246,12 +332,25 @@ spread_cells spreadCells(const key_spread& spread, const random_baseline& baseli
     std::snprintf(cells.busiest.text, sizeof cells.busiest.text, "%d", spread.busiest);
     std::snprintf(cells.chance.text, sizeof cells.chance.text, "%s",
                   chanceFigure(baseline.busiestAtLeast).text);
-    std::snprintf(cells.chiSquare.text, sizeof cells.chiSquare.text, "%.1f", spread.chiSquare);
-    cells.sd = sdText(spread.chiSquare, baseline);
+    cells.chiSquare = realCell(spread.chiSquare, 1, false, 10);
+    if (baseline.chiSd > 0)
+        cells.sd = realCell((spread.chiSquare - baseline.chiMean) / baseline.chiSd, 1, true, 9);
+    else
+        cells.sd = fitting(1, {"-"});
     return cells;
 }
 
-// A share of the keyset's descriptors, in percent, one decimal: "49.8%".
+constexpr std::array<column, 8> KEYSET_COLUMNS = {{{"candidate", CANDIDATE_NAME_SIZE, true},
+                                                   {"keyset", 8, true},
+                                                   {"empty", 5, false},
+                                                   {"busiest", 7, false},
+                                                   {"P(busiest)", 10, false},
+                                                   {"chi-square", 10, false},
+                                                   {"sd random", 9, false},
+                                                   {"outside", 7, false}}};
+static_assert(fitsALine(KEYSET_COLUMNS));
+
+// A share of a keyset's descriptors, in percent, one decimal: "49.8%".
 cell_text shareText(int32_t part, int32_t whole) {
     cell_text shown{};
     std::snprintf(shown.text, sizeof shown.text, "%.1f%%", 100.0 * part / whole);
@@ -259,132 +358,245 @@ cell_text shareText(int32_t part, int32_t whole) {
 }
 
 // Every candidate on each keyset beyond the sweep: the spread against a random
-// key function, the keys outside the table with the first, and the busiest
-// key's descriptors.
+// key function, then the keys outside the table with the first, and the busiest
+// key's descriptors, a line each.
 void printKeysets(const compared_candidates& compared) {
-    std::printf(
-        "\nKeysets beyond the catalogue, %d descriptors each: names, %d generated file names over"
-        " the sweep's params, widths, heights and flags; near, %d names close to one another;"
-        " domain, every keyed field over its whole range. Each candidate makes %d calls: %d over"
-        " the sweep, %d over the keysets and %d for the reach, each copying the %zu-byte"
-        " record.\n",
-        KEYSET_DESCRIPTORS, KEYSET_NAMES, KEYSET_NAMES, CANDIDATE_CALLS, SWEEP_COMBINATIONS,
-        KEYSETS * KEYSET_DESCRIPTORS, REACH_CALLS, sizeof(image_descriptor));
-    const char* const row = "%-6s  %-*s  %5s  %7s  %10s  %10s  %9s  %7s\n";
-    std::printf(row, "keyset", CANDIDATE_NAME_SIZE, "candidate", "empty", "busiest", "P(busiest)",
-                "chi-square", "sd random", "outside");
-    for (int32_t keyset = 0; keyset < KEYSETS; ++keyset)
-        for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+    text_buffer heading{};
+    append(heading,
+           "Keysets beyond the catalogue, %d descriptors each: names, %d generated file names over"
+           " the sweep's params, widths, heights and flags; near, %d names close to one another;"
+           " domain, every keyed field over its whole range. Each candidate makes %d calls: %d"
+           " over the sweep, %d over the keysets and %d for the reach, each copying the %zu-byte"
+           " record.",
+           KEYSET_DESCRIPTORS, KEYSET_NAMES, KEYSET_NAMES, CANDIDATE_CALLS, SWEEP_COMBINATIONS,
+           KEYSETS * KEYSET_DESCRIPTORS, REACH_CALLS, sizeof(image_descriptor));
+    std::printf("\n");
+    printWrapped(heading.text, 0);
+    printHeader(KEYSET_COLUMNS);
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
             const keyset_figures& measured = compared[at(candidate)].keysets[at(keyset)];
             const spread_cells cells = spreadCells(measured.spread, measured.random);
             const bool within = measured.random.inputs > 0;
-            std::printf(row, KEYSET_TITLES[at(keyset)], CANDIDATE_NAME_SIZE,
-                        keyCandidates[candidate].name, cells.empty.text, cells.busiest.text,
-                        within ? cells.chance.text : "-", within ? cells.chiSquare.text : "-",
-                        within ? cells.sd.text : "-",
-                        shareText(measured.outside.count, KEYSET_DESCRIPTORS).text);
+            printRow(KEYSET_COLUMNS,
+                     {keyCandidates[candidate].name, KEYSET_TITLES[at(keyset)], cells.empty.text,
+                      cells.busiest.text, within ? cells.chance.text : "-",
+                      within ? cells.chiSquare.text : "-", within ? cells.sd.text : "-",
+                      shareText(measured.outside.count, KEYSET_DESCRIPTORS).text});
         }
-    for (int32_t keyset = 0; keyset < KEYSETS; ++keyset)
-        for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+    std::printf("\n");
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
             const keyset_figures& measured = compared[at(candidate)].keysets[at(keyset)];
             const char* name = keyCandidates[candidate].name;
             if (measured.outside.count > 0)
-                std::printf("%s, %s: %d keys outside 0..%d; the first: %s -> key %d\n",
-                            KEYSET_TITLES[at(keyset)], name, measured.outside.count, HASH_KEYS - 1,
-                            describeFields(measured.firstOutside).text, measured.outside.first);
+                std::printf("%s on %s: %d keys outside 0..%d; the first, key %d:\n    %s\n", name,
+                            KEYSET_TITLES[at(keyset)], measured.outside.count, HASH_KEYS - 1,
+                            measured.outside.first, describeFields(measured.firstOutside).text);
             if (measured.crowdCount == 0) continue;
-            std::printf("%s, %s: the busiest key, %d, holds %d:", KEYSET_TITLES[at(keyset)], name,
-                        measured.busiestKey, measured.spread.busiest);
+            std::printf("%s on %s: the busiest key, %d, holds %d; the first %d:\n", name,
+                        KEYSET_TITLES[at(keyset)], measured.busiestKey, measured.spread.busiest,
+                        measured.crowdCount);
             for (int32_t shown = 0; shown < measured.crowdCount; ++shown)
-                std::printf("%s %s", shown > 0 ? ";" : "",
-                            describeFields(measured.crowd[at(shown)]).text);
-            std::printf("\n");
+                std::printf("    %s\n", describeFields(measured.crowd[at(shown)]).text);
         }
 }
 
-// The keyset whose chi-square lies furthest above random, "names +87.3", or "-".
-cell_text worstKeysetText(const candidate_figures& figures) {
+constexpr std::array<column, 8> SWEEP_COLUMNS = {{{"candidate", CANDIDATE_NAME_SIZE, true},
+                                                  {"worst field", 11, true},
+                                                  {"empty", 5, false},
+                                                  {"busiest", 7, false},
+                                                  {"P(busiest)", 10, false},
+                                                  {"chi-square", 10, false},
+                                                  {"sd random", 9, false},
+                                                  {"sd blind", 8, false}}};
+static_assert(fitsALine(SWEEP_COLUMNS));
+constexpr std::array<column, 6> VERDICT_COLUMNS = {{{"candidate", CANDIDATE_NAME_SIZE, true},
+                                                    {"never read", 10, true},
+                                                    {"never reach", 17, true},
+                                                    {"worst keyset", 15, true},
+                                                    {"outside", 14, true},
+                                                    {"verdict", 18, true}}};
+static_assert(fitsALine(VERDICT_COLUMNS));
+
+// The field whose pairs share keys most often against random (the first of
+// equals), and its ratio: "height 133x".
+cell_text worstFieldText(const key_diagnosis& diagnosis) {
+    int32_t worst = 0;
+    for (int32_t field = 1; field < SWEEP_FIELDS; ++field)
+        if (diagnosis.fields[at(field)].ratio > diagnosis.fields[at(worst)].ratio) worst = field;
     cell_text shown{};
-    std::snprintf(shown.text, sizeof shown.text, "-");
-    bool found = false;
-    double worst = 0;
+    std::snprintf(shown.text, sizeof shown.text, "%s %s", SWEEP_FIELD_NAMES[at(worst)],
+                  timesRandom(diagnosis.fields[at(worst)].ratio).text);
+    return shown;
+}
+
+// The fields a key function never reads, "name,flag", "-", or as many as there are.
+cell_text neverReadText(const candidate_figures& figures, int32_t width) {
+    if (!hasFigures(figures)) return fitting(width, {"-"});
+    const field_names unread = neverReadNames(figures.diagnosis.fields, ",");
+    int32_t count = 0;
+    for (const field_sharing& sharing : figures.diagnosis.fields) count += sharing.neverRead;
+    cell_text counted{};
+    std::snprintf(counted.text, sizeof counted.text, "%d fields", count);
+    return fitting(width, {unread.text[0] != '\0' ? unread.text : "-", counted.text});
+}
+
+// The keyed bytes that never reach the key, "name[2..18], flag", "-", or as many as there are.
+cell_text unreachedText(const reach_table& reach, int32_t width) {
+    const byte_list unreached = unreachedBytes(reach);
+    int32_t count = 0;
+    for (int32_t byte = 0; byte < BYTE_PAYLOAD; ++byte) count += reach[at(byte)].changed == 0;
+    cell_text counted{};
+    std::snprintf(counted.text, sizeof counted.text, "%d bytes", count);
+    return fitting(width, {unreached.text[0] != '\0' ? unreached.text : "-", counted.text});
+}
+
+// The keyset whose chi-square lies furthest above random, "names +87.3", or "-".
+cell_text worstKeysetText(const candidate_figures& figures, int32_t width) {
+    int32_t worst = -1;
+    double worstSd = 0;
     for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
         const keyset_figures& measured = figures.keysets[at(keyset)];
         if (measured.random.inputs == 0) continue;
         const double sd =
             (measured.spread.chiSquare - measured.random.chiMean) / measured.random.chiSd;
-        if (found && sd <= worst) continue;
-        found = true;
-        worst = sd;
-        std::snprintf(shown.text, sizeof shown.text, "%s %+.1f", KEYSET_TITLES[at(keyset)], sd);
+        if (worst >= 0 && sd <= worstSd) continue;
+        worst = keyset;
+        worstSd = sd;
     }
-    return shown;
+    if (worst < 0) return fitting(width, {"-"});
+    const char* title = KEYSET_TITLES[at(worst)];
+    const cell_text sd =
+        realCell(worstSd, 1, true, width - static_cast<int32_t>(std::strlen(title)) - 1);
+    text_buffer shown{};
+    append(shown, "%s %s", title, sd.text);
+    return fitting(width, {shown.text});
 }
 
 // The keyset with the largest share of keys outside the table, "domain 49.8%", or "-".
-cell_text outsideText(const candidate_figures& figures) {
-    cell_text shown{};
-    std::snprintf(shown.text, sizeof shown.text, "-");
+cell_text outsideText(const candidate_figures& figures, int32_t width) {
     int32_t most = 0;
+    int32_t mostAt = -1;
     for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
         const int32_t count = figures.keysets[at(keyset)].outside.count;
         if (count <= most) continue;
         most = count;
-        std::snprintf(shown.text, sizeof shown.text, "%s %.1f%%", KEYSET_TITLES[at(keyset)],
-                      100.0 * count / KEYSET_DESCRIPTORS);
+        mostAt = keyset;
     }
+    if (mostAt < 0) return fitting(width, {"-"});
+    std::array<cell_text, 2> forms{};
+    for (int32_t decimals = 0; decimals < 2; ++decimals)
+        std::snprintf(forms[at(decimals)].text, sizeof forms[0].text, "%s %.*f%%",
+                      KEYSET_TITLES[at(mostAt)], 1 - decimals,
+                      100.0 * most / KEYSET_DESCRIPTORS);
+    return fitting(width, {forms[0].text, forms[1].text});
+}
+
+// "passes", or "fails (N reasons)".
+cell_text verdictCell(const key_verdict& verdict) {
+    cell_text shown{};
+    if (verdict.passes)
+        std::snprintf(shown.text, sizeof shown.text, "passes");
+    else
+        std::snprintf(shown.text, sizeof shown.text, "fails (%d reason%s)", verdict.clauses,
+                      verdict.clauses == 1 ? "" : "s");
     return shown;
 }
 
+// A verdict's clauses, a line each after its candidate's name: each wrapped, but
+// for one that quotes a descriptor, which stays whole.
+void printReasons(const char* name, const key_verdict& verdict) {
+    std::printf("%s %s:\n", name, verdict.passes ? "passes" : "fails");
+    for (int32_t clause = 0; clause < verdict.clauses; ++clause) {
+        const int32_t from = verdict.clauseAt[at(clause)];
+        const int32_t end = clause + 1 < verdict.clauses
+                                ? verdict.clauseAt[at(clause + 1)] - 2
+                                : static_cast<int32_t>(std::strlen(verdict.reasons));
+        text_buffer line{};
+        append(line, "  %.*s", end - from, verdict.reasons + from);
+        if (std::strchr(line.text, '"') != nullptr)
+            std::printf("%s\n", line.text);
+        else
+            printWrapped(line.text, 4, true);
+    }
+}
+
 void printCandidates(const compared_candidates& compared) {
-    std::printf("\nCandidates over the %s, side by side:\n", SWEEP_TITLE);
-    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
-        std::printf("  %-*s  %s\n", CANDIDATE_NAME_SIZE, keyCandidates[candidate].name,
-                    keyCandidates[candidate].summary);
-    const char* const row =
-        "%-*s  %-12s  %-18s  %-12s  %5s  %7s  %10s  %10s  %9s  %8s  %-13s  %-12s  %s\n";
-    std::printf("\n");
-    std::printf(row, CANDIDATE_NAME_SIZE, "candidate", "never read", "never reach", "worst field",
-                "empty", "busiest", "P(busiest)", "chi-square", "sd random", "sd blind",
-                "worst keyset", "outside", "verdict");
+    std::printf("\nCandidates, side by side:\n");
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+        text_buffer line{};
+        append(line, "  %-*s  %s", CANDIDATE_NAME_SIZE, keyCandidates[candidate].name,
+               keyCandidates[candidate].summary);
+        printWrapped(line.text, 4 + CANDIDATE_NAME_SIZE);
+    }
+    std::printf("\nOver the %s:\n", SWEEP_TITLE);
+    printHeader(SWEEP_COLUMNS);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
         const candidate_figures& figures = compared[at(candidate)];
         const char* name = keyCandidates[candidate].name;
         if (!hasFigures(figures)) {
-            std::printf(row, CANDIDATE_NAME_SIZE, name, "-", unreachedText(figures.reach).text, "-",
-                        "-", "-", "-", "-", "-", "-", worstKeysetText(figures).text,
-                        outsideText(figures).text, verdictText(figures.verdict).text);
+            printRow(SWEEP_COLUMNS, {name, "-", "-", "-", "-", "-", "-", "-"});
             continue;
         }
         const key_diagnosis& diagnosis = figures.diagnosis;
-        const key_spread& spread = diagnosis.spread;
-        const spread_cells cells = spreadCells(spread, diagnosis.random);
+        const spread_cells cells = spreadCells(diagnosis.spread, diagnosis.random);
         const cell_text blind = hasBlindBaseline(diagnosis)
-                                    ? sdText(spread.chiSquare, diagnosis.blind)
-                                    : cell_text{"-"};
-        std::printf(row, CANDIDATE_NAME_SIZE, name, neverReadText(diagnosis).text,
-                    unreachedText(figures.reach).text, worstFieldText(diagnosis).text,
-                    cells.empty.text, cells.busiest.text, cells.chance.text, cells.chiSquare.text,
-                    cells.sd.text, blind.text, worstKeysetText(figures).text,
-                    outsideText(figures).text, verdictText(figures.verdict).text);
+                                    ? spreadCells(diagnosis.spread, diagnosis.blind).sd
+                                    : fitting(1, {"-"});
+        printRow(SWEEP_COLUMNS, {name, worstFieldText(diagnosis).text, cells.empty.text,
+                                 cells.busiest.text, cells.chance.text, cells.chiSquare.text,
+                                 cells.sd.text, blind.text});
     }
-    std::printf(
-        "\nworst field: the field whose pairs share a key most often, against random. sd: the\n"
-        "chi-square's distance from a uniformly random key function's mean (blind: one as blind\n"
-        "as this one), in standard deviations. P(busiest): the chance that a random key\n"
-        "function's busiest key holds as many hits. A candidate fails when it never reads a\n"
-        "field, a keyed byte of it never reaches the key or a payload byte does, it gives a key\n"
-        "outside 0..%d, or it leaves as many empty keys, a busiest key as busy or a chi-square\n"
-        "as high as a uniformly random key function does with a chance below %g; a uniformly\n"
-        "random one fails so with a chance of at most %g. More even than random is no fault.\n",
-        HASH_KEYS - 1, UNLIKELY, JUDGED_FIGURES * UNLIKELY);
+    std::printf("\nWhat reaches the key, the keysets, and the verdict:\n");
+    printHeader(VERDICT_COLUMNS);
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+        const candidate_figures& figures = compared[at(candidate)];
+        printRow(VERDICT_COLUMNS,
+                 {keyCandidates[candidate].name, neverReadText(figures, VERDICT_COLUMNS[1].width).text,
+                  unreachedText(figures.reach, VERDICT_COLUMNS[2].width).text,
+                  worstKeysetText(figures, VERDICT_COLUMNS[3].width).text,
+                  outsideText(figures, VERDICT_COLUMNS[4].width).text,
+                  verdictCell(figures.verdict).text});
+    }
+    std::printf("\n");
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        if (compared[at(candidate)].verdict.clauses > 0)
+            printReasons(keyCandidates[candidate].name, compared[at(candidate)].verdict);
+    text_buffer notes{};
+    append(notes,
+           "worst field: the field whose pairs share a key most often, against random. sd: the"
+           " chi-square's distance from a uniformly random key function's mean (blind: one as"
+           " blind as this one), in standard deviations. P(busiest): the chance that a random key"
+           " function's busiest key holds as many hits. A candidate fails when it never reads a"
+           " field, a keyed byte of it never reaches the key or a payload byte does, it gives a"
+           " key outside 0..%d, or it leaves as many empty keys, a busiest key as busy or a"
+           " chi-square as high as a uniformly random key function does with a chance below %g;"
+           " a uniformly random one fails so with a chance of at most %g. More even than random"
+           " is no fault.",
+           HASH_KEYS - 1, UNLIKELY, JUDGED_FIGURES * UNLIKELY);
+    std::printf("\n");
+    printWrapped(notes.text, 0);
 }
 
 }  // namespace
 
 void printText(const compared_candidates& compared) {
     printDiagnosis(compared[0].diagnosis, compared[0].reach);
+    std::printf("\n");
     printReach(compared);
     printKeysets(compared);
     printCandidates(compared);
+}
+
+void printCauses(std::FILE* out, const key_diagnosis& diagnosis, const reach_table& reach) {
+    std::fprintf(out, "%s\n", causesText(diagnosis, reach).text);
+}
+
+verdict_text verdictText(const key_verdict& verdict) {
+    verdict_text shown{};
+    const char* separator = verdict.reasons[0] == '\0' ? "" : verdict.passes ? "; " : ": ";
+    std::snprintf(shown.text, sizeof shown.text, "%s%s%s", verdict.passes ? "passes" : "fails",
+                  separator, verdict.reasons);
+    return shown;
 }

@@ -1,0 +1,31 @@
+# Writes OUTPUT: a copy of CANDIDATES (src/candidates.cpp) with the candidates of ADDED put in as a
+# user adds one: ADDED's functions (before its line "// rows") just before the table keyCandidates,
+# its rows (after that line) at the table's end. Stops if either place is not found exactly once.
+#   cmake -DCANDIDATES=... -DADDED=... -DOUTPUT=... -P add_candidates.cmake
+file(READ "${CANDIDATES}" source)
+file(READ "${ADDED}" added)
+string(FIND "${added}" "\n// rows\n" rows_at)
+if(rows_at EQUAL -1)
+  message(FATAL_ERROR "${ADDED} has no line \"// rows\"")
+endif()
+string(SUBSTRING "${added}" 0 ${rows_at} functions)
+math(EXPR rows_from "${rows_at} + 9")
+string(SUBSTRING "${added}" ${rows_from} -1 rows)
+
+set(table "constexpr key_candidate keyCandidates[] = {\n")
+string(FIND "${source}" "${table}" table_at)
+string(FIND "${source}" "${table}" last_table_at REVERSE)
+if(table_at EQUAL -1 OR NOT table_at EQUAL last_table_at)
+  message(FATAL_ERROR "${CANDIDATES} does not hold the table's first line once: ${table}")
+endif()
+string(SUBSTRING "${source}" 0 ${table_at} before)
+string(SUBSTRING "${source}" ${table_at} -1 after)
+string(FIND "${after}" "\n};\n" end_at)
+if(end_at EQUAL -1)
+  message(FATAL_ERROR "${CANDIDATES}: the table keyCandidates has no end, a line \"};\"")
+endif()
+math(EXPR end_at "${end_at} + 1")
+string(SUBSTRING "${after}" 0 ${end_at} table_rows)
+string(SUBSTRING "${after}" ${end_at} -1 rest)
+file(WRITE "${OUTPUT}.new" "${before}${functions}\n${table_rows}${rows}${rest}")
+file(RENAME "${OUTPUT}.new" "${OUTPUT}")
