@@ -59,16 +59,17 @@ BENCHMARK(BM_sweepFloor)->Unit(benchmark::kMillisecond);
 // one by-value call each, on one thread, and its figures are worked out. Timed
 // per call.
 void BM_diagnosisKeyset(benchmark::State& state) {
-    static keyset_keys keys;
+    static std::array<int32_t, KEYSET_DESCRIPTORS> keys;
     static image_descriptor scratch;
     keyset_names names{};
     makeKeysetNames(KEYSET_NAMES_SET, names);
+    const keyset_source source{KEYSET_NAMES_SET, &names, nullptr, KEYSET_DESCRIPTORS};
     for (auto _ : state) {
         for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
             outside_found found{};
-            keyKeysetPart(KEYSET_NAMES_SET, names, keyCandidates[candidate].key, 0,
-                          KEYSET_DESCRIPTORS, scratch, keys, found);
-            benchmark::DoNotOptimize(finishKeyset(KEYSET_NAMES_SET, names, keys, found, scratch));
+            keyKeysetPart(source, keyCandidates[candidate].key, 0, KEYSET_DESCRIPTORS, scratch,
+                          keys.data(), found);
+            benchmark::DoNotOptimize(finishKeyset(source, keys.data(), found, scratch));
         }
         benchmark::ClobberMemory();
     }

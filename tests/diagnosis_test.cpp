@@ -254,8 +254,9 @@ TEST(Keysets, GeneratorAndDomain) {
     for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
         keyset_names names{};
         if (keyset != KEYSET_DOMAIN) makeKeysetNames(keyset, names);
+        const keyset_source source{keyset, &names, nullptr, KEYSET_DESCRIPTORS};
         for (int32_t index = 0; index < KEYSET_DESCRIPTORS; ++index) {
-            fillKeysetDescriptor(keyset, names, index, record);
+            fillKeysetDescriptor(source, index, record);
             keyed[static_cast<std::size_t>(index)].assign(record.name, sizeof record.name);
             keyed[static_cast<std::size_t>(index)] +=
                 std::to_string(record.param) + ',' + std::to_string(record.width) + ',' +
@@ -340,7 +341,7 @@ TEST(Diagnosis, Verdicts) {
                 keyOf[0][combination] = static_cast<int32_t>(combination % HASH_KEYS);
         }
         if (outside.count == 0) diagnose(keyOf[0], diagnosis);
-        const key_verdict verdict = judge(outside, diagnosis, reach, NO_KEYSETS.data());
+        const key_verdict verdict = judge(outside, diagnosis, reach, NO_KEYSETS.data(), KEYSETS);
         EXPECT_EQ(verdict.passes, row.passes);
         EXPECT_STREQ(verdict.reasons, row.reasons);
     }
@@ -365,7 +366,7 @@ TEST(Diagnosis, UniformlyRandomKeyFunctions) {
         named += diagnosis.causes.count > 0 ? 1 : 0;
         ASSERT_EQ(diagnosis.blind.repeats, 1) << "table " << table;
         failed +=
-            judge(outside_keys{}, diagnosis, EVERY_BYTE_REACHED, NO_KEYSETS.data()).passes ? 0 : 1;
+            judge(outside_keys{}, diagnosis, EVERY_BYTE_REACHED, NO_KEYSETS.data(), KEYSETS).passes ? 0 : 1;
         const double chances[SPREAD_CHANCES] = {
             emptyChance(diagnosis.random, diagnosis.spread.emptyKeys),
             diagnosis.random.busiestAtLeast,

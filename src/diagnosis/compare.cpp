@@ -1,87 +1,140 @@
 #include "compare.hpp"
 
+#include "progress.hpp"
 #include "workers.hpp"
 
+#include <atomic>
+
+#include <cmath>
 #include <cstddef>
 
 namespace {
 
-std::size_t at(int32_t index) { return static_cast<std::size_t>(index); }
+std::size_t at(int64_t index) { return static_cast<std::size_t>(index); }
 
 // The work in jobs of a few thousand calls each, so that the threads finish
 // together: per candidate, the reach in parts of a few bytes, and each keyset in
 // parts of a few thousand descriptors.
 constexpr int32_t REACH_PARTS = 9;
-constexpr int32_t KEYSET_PARTS = 6;
 static_assert(REACH_BYTES % REACH_PARTS == 0);
-static_assert(KEYSET_DESCRIPTORS % KEYSET_PARTS == 0);
 constexpr int32_t PART_BYTES = REACH_BYTES / REACH_PARTS;
-constexpr int32_t PART_DESCRIPTORS = KEYSET_DESCRIPTORS / KEYSET_PARTS;
-constexpr int32_t KEYSET_JOBS = KEYSETS * KEYSET_PARTS;
-constexpr int32_t JOBS_PER_CANDIDATE = REACH_PARTS + KEYSET_JOBS;
+constexpr int32_t PART_DESCRIPTORS = 4000;
+static_assert(KEYSET_DESCRIPTORS % PART_DESCRIPTORS == 0);
 
-// What the jobs share: the keysets' names, made once, and room for every key and
-// every part's keys outside the table, each written by one job alone.
+// A keying job: a candidate's reach, or part of a keyset.
+struct keying_job {
+    int32_t candidate;
+    int32_t keyset;  // -1: the reach
+    int32_t part;
+};
+
+// The parts of a keyset of that many descriptors.
+int32_t partsOf(int32_t descriptors) {
+    return (descriptors + PART_DESCRIPTORS - 1) / PART_DESCRIPTORS;
+}
+
+// What the jobs share: where each keyset's descriptors come from, and room for
+// every key and every part's keys outside the table, each written by one job.
 struct keyed_candidates {
     std::array<keyset_names, KEYSETS> names{};
+    std::array<keyset_source, MOST_KEYSETS> sources{};
     std::vector<combination_keys> sweep;
-    std::vector<keyset_keys> keysets;       // [candidate * KEYSETS + keyset]
-    std::vector<outside_found> outsideParts;  // [candidate * KEYSET_JOBS + keyset * KEYSET_PARTS + part]
+    std::vector<std::vector<int32_t>> keys;  // [candidate * MOST_KEYSETS + keyset]
+    // [candidate * MOST_KEYSETS + keyset][part]
+    std::vector<std::vector<outside_found>> outsideParts;
 };
+
+std::vector<int32_t>& keysOf(keyed_candidates& keyed, int32_t candidate, int32_t keyset) {
+    return keyed.keys[at(candidate * MOST_KEYSETS + keyset)];
+}
 
 }  // namespace
 
-bool compareCandidates(int32_t threads, compared_candidates& compared) {
+bool compareCandidates(int32_t threads, const request_stream& stream, int32_t ways,
+                       compared_candidates& compared) {
     const auto candidates = at(candidateCount);
-    compared.assign(candidates, candidate_figures{});
+    compared.candidates.assign(candidates, candidate_figures{});
+    compared.keysets = stream.owners ? MOST_KEYSETS : KEYSETS;
     keyed_candidates keyed;
     keyed.sweep.resize(candidates);
     runJobs(threads, candidateCount, [&](int32_t candidate, image_descriptor& /*record*/) {
         const key_function key = keyCandidates[candidate].key;
-        keyTheSweep(&key, 1, &keyed.sweep[at(candidate)], &compared[at(candidate)].outside);
+        keyTheSweep(&key, 1, &keyed.sweep[at(candidate)],
+                    &compared.candidates[at(candidate)].outside);
     });
     // The cache key's diagnosis is the output's first part: without it there is none.
-    if (compared[0].outside.count > 0) return false;
+    if (compared.candidates[0].outside.count > 0) return false;
 
-    for (int32_t keyset = 0; keyset < KEYSETS; ++keyset)
-        if (keyset != KEYSET_DOMAIN) makeKeysetNames(keyset, keyed.names[at(keyset)]);
-    keyed.keysets.resize(candidates * KEYSETS);
-    keyed.outsideParts.resize(candidates * KEYSET_JOBS);
-    runJobs(threads, candidateCount * JOBS_PER_CANDIDATE, [&](int32_t job, image_descriptor& record) {
-        const int32_t candidate = job / JOBS_PER_CANDIDATE;
-        const int32_t part = job % JOBS_PER_CANDIDATE;
-        const key_function key = keyCandidates[candidate].key;
-        if (part < REACH_PARTS) {
-            measureReach(key, part * PART_BYTES, (part + 1) * PART_BYTES, record,
-                         compared[at(candidate)].reach);
-            return;
+    for (int32_t keyset = 0; keyset < compared.keysets; ++keyset) {
+        keyset_source& source = keyed.sources[at(keyset)];
+        source = {keyset, nullptr, nullptr, KEYSET_DESCRIPTORS};
+        if (keyset == KEYSET_REQUESTS) {
+            source.requested = stream.distinct.data();
+            source.descriptors = stream.descriptors;
+        } else if (keyset != KEYSET_DOMAIN) {
+            makeKeysetNames(keyset, keyed.names[at(keyset)]);
+            source.names = &keyed.names[at(keyset)];
         }
-        const int32_t keysetPart = part - REACH_PARTS;
-        const int32_t keyset = keysetPart / KEYSET_PARTS;
-        const int32_t from = keysetPart % KEYSET_PARTS * PART_DESCRIPTORS;
-        keyKeysetPart(keyset, keyed.names[at(keyset)], key, from, from + PART_DESCRIPTORS, record,
-                      keyed.keysets[at(candidate * KEYSETS + keyset)],
-                      keyed.outsideParts[at(candidate * KEYSET_JOBS + keysetPart)]);
+    }
+    keyed.keys.resize(candidates * MOST_KEYSETS);
+    keyed.outsideParts.resize(candidates * MOST_KEYSETS);
+    std::vector<keying_job> jobs;
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+        for (int32_t part = 0; part < REACH_PARTS; ++part) jobs.push_back({candidate, -1, part});
+        for (int32_t keyset = 0; keyset < compared.keysets; ++keyset) {
+            const int32_t descriptors = keyed.sources[at(keyset)].descriptors;
+            keysOf(keyed, candidate, keyset).resize(at(descriptors));
+            keyed.outsideParts[at(candidate * MOST_KEYSETS + keyset)].resize(at(partsOf(descriptors)));
+            for (int32_t part = 0; part < partsOf(descriptors); ++part)
+                jobs.push_back({candidate, keyset, part});
+        }
+    }
+    std::atomic<int32_t> done{0};
+    const auto keyingJobs = static_cast<int32_t>(jobs.size());
+    runJobs(threads, keyingJobs, [&](int32_t index, image_descriptor& record) {
+        const keying_job& job = jobs[at(index)];
+        const key_function key = keyCandidates[job.candidate].key;
+        if (job.keyset < 0)
+            measureReach(key, job.part * PART_BYTES, (job.part + 1) * PART_BYTES, record,
+                         compared.candidates[at(job.candidate)].reach);
+        else
+            keyKeysetPart(keyed.sources[at(job.keyset)], key, job.part * PART_DESCRIPTORS,
+                          std::min((job.part + 1) * PART_DESCRIPTORS,
+                                   keyed.sources[at(job.keyset)].descriptors),
+                          record, keysOf(keyed, job.candidate, job.keyset).data(),
+                          keyed.outsideParts[at(job.candidate * MOST_KEYSETS + job.keyset)][at(job.part)]);
+        showProgress("keyed parts", ++done, keyingJobs);
     });
 
     // Each candidate's figures from its keys, and its verdict.
     runJobs(threads, candidateCount, [&](int32_t candidate, image_descriptor& record) {
-        candidate_figures& figures = compared[at(candidate)];
-        const combination_keys& keyOf = keyed.sweep[at(candidate)];
-        for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
+        candidate_figures& measured = compared.candidates[at(candidate)];
+        for (int32_t keyset = 0; keyset < compared.keysets; ++keyset) {
             outside_found found{};
-            for (int32_t part = 0; part < KEYSET_PARTS; ++part)
-                found = joinOutside(
-                    found,
-                    keyed.outsideParts[at(candidate * KEYSET_JOBS + keyset * KEYSET_PARTS + part)]);
-            figures.keysets[at(keyset)] =
-                finishKeyset(keyset, keyed.names[at(keyset)],
-                             keyed.keysets[at(candidate * KEYSETS + keyset)], found, record);
+            for (const outside_found& part : keyed.outsideParts[at(candidate * MOST_KEYSETS + keyset)])
+                found = joinOutside(found, part);
+            measured.keysets[at(keyset)] = finishKeyset(
+                keyed.sources[at(keyset)], keysOf(keyed, candidate, keyset).data(), found, record);
         }
-        if (hasFigures(figures)) diagnose(keyOf, figures.diagnosis);
-        figures.sweep = measureSweep(keyOf, figures.outside);
-        figures.verdict =
-            judge(figures.outside, figures.diagnosis, figures.reach, figures.keysets.data());
+        const combination_keys& keyOf = keyed.sweep[at(candidate)];
+        if (hasFigures(measured)) diagnose(keyOf, measured.diagnosis);
+        measured.sweep = measureSweep(keyOf, measured.outside);
+        measured.verdict = judge(measured.outside, measured.diagnosis, measured.reach,
+                                 measured.keysets.data(), compared.keysets);
     });
+
+    // The requests replayed under every candidate's keys and the baselines.
+    replay_baselines& replay = compared.replay;
+    replay = {stream.owners, stream.origin, static_cast<int64_t>(stream.requests.size()),
+              stream.distinctCount, ways, 0, 0, 0, 0, 0, {}};
+    const int32_t streamKeyset = stream.owners ? KEYSET_REQUESTS : KEYSET_NAMES_SET;
+    std::vector<const int32_t*> tables;
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        tables.push_back(keysOf(keyed, candidate, streamKeyset).data());
+    std::vector<replay_count> counts;
+    replayEverything(threads, stream.requests, stream.descriptors, tables, ways, replay, counts);
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        compared.candidates[at(candidate)].replay = counts[at(candidate)];
+    endProgress();
     return true;
 }

@@ -1,10 +1,13 @@
-// What the diagnosis computes: every candidate keyed over the sweep, the reach and
-// the keysets beyond the catalogue, on every core; then each candidate's figures
-// and its verdict, from its keys alone.
+// What the diagnosis computes: every candidate keyed over the sweep, the reach,
+// the keysets beyond the catalogue and the owner's requests, on every core; each
+// candidate's figures and verdict from its keys alone; and the requests replayed
+// through the cache under each candidate and its baselines.
 #pragma once
 
 #include "candidates.hpp"
 #include "diagnosis.hpp"
+#include "replay.hpp"
+#include "requests.hpp"
 
 #include <array>
 #include <cstdint>
@@ -16,24 +19,33 @@ struct candidate_figures {
     key_diagnosis diagnosis;  // only where outside.count is 0
     reach_table reach;
     keyset_figures sweep;  // its keys outside the table and its crowd, over the sweep
-    std::array<keyset_figures, KEYSETS> keysets;
+    std::array<keyset_figures, MOST_KEYSETS> keysets;
     key_verdict verdict;
+    replay_count replay;
 };
-
-// Every candidate's, compared[c] for keyCandidates[c].
-using compared_candidates = std::vector<candidate_figures>;
 
 inline bool hasFigures(const candidate_figures& candidate) { return candidate.outside.count == 0; }
 
+// Everything the text and the files are written from.
+struct compared_candidates {
+    std::vector<candidate_figures> candidates;  // candidates[c] for keyCandidates[c]
+    int32_t keysets;  // the keysets judged: KEYSETS, and the owner's requests where given
+    replay_baselines replay;
+};
+
 // The calls each candidate makes, each copying the whole record: the sweep, the
-// keysets, and two per change of the reach.
+// keysets, and two per change of the reach; and one for each distinct descriptor
+// of the owner's requests.
 inline constexpr int32_t REACH_CALLS = 2 * REACH_BYTES * REACH_SAMPLES;
 inline constexpr int32_t CANDIDATE_CALLS =
     SWEEP_COMBINATIONS + KEYSETS * KEYSET_DESCRIPTORS + REACH_CALLS;
 
 // Keys every candidate over the sweep on `threads` threads; where the cache's own
 // key function gives a key outside the table there, stops and returns false,
-// compared[0].outside naming it. Otherwise keys every candidate over the reach
-// and the keysets too, works out each one's figures and verdict, and returns true.
-// The figures are the same whatever the number of threads.
-bool compareCandidates(int32_t threads, compared_candidates& compared);
+// candidates[0].outside naming it. Otherwise keys every candidate over the reach,
+// the keysets and the owner's distinct descriptors (where stream holds the
+// owner's), works out each one's figures and verdict, replays stream through
+// HASH_KEYS keys of `ways` records under each and under the baselines, and
+// returns true. The figures are the same whatever the number of threads.
+bool compareCandidates(int32_t threads, const request_stream& stream, int32_t ways,
+                       compared_candidates& compared);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -114,15 +115,23 @@ random_baseline randomBaseline(int32_t inputs, int32_t repeats, int32_t busiest)
     baseline.chiMean = repeats * (KEYS - 1);
     baseline.chiSd = repeats * std::sqrt(2 * (KEYS - 1) * (1 - 1 / n));
 
-    // tail[k] = P(X >= k) for X ~ Binomial(n, 1/m), the inputs on one key, summed
-    // from the top so that the smallest terms are not lost. The busiest key holds
-    // at most k inputs with probability about (1 - tail[k + 1])^m.
-    std::array<double, MOST_INPUTS + 2> tail{};
-    for (int32_t k = inputs; k >= 0; --k)
-        tail[at(k)] = tail[at(k + 1)] + binomialProbability(inputs, k);
+    // tail(k) = P(X >= k) for X ~ Binomial(n, 1/m), the inputs on one key, summed
+    // from the top so that the smallest terms are not lost. Only the terms that a
+    // double holds are summed: those from the mode out to where they round to 0,
+    // whose sum every count below or above them shares. The busiest key holds at
+    // most k inputs with probability about (1 - tail(k + 1))^m.
+    const int32_t mode = static_cast<int32_t>((int64_t{inputs} + 1) / HASH_KEYS);
+    int32_t low = mode;
+    int32_t high = mode;
+    while (low > 0 && binomialProbability(inputs, low - 1) > 0) --low;
+    while (high < inputs && binomialProbability(inputs, high + 1) > 0) ++high;
+    std::vector<double> summed(at(high - low + 2));  // tail(low + i); tail(high + 1) = 0
+    for (int32_t k = high; k >= low; --k)
+        summed[at(k - low)] = summed[at(k - low + 1)] + binomialProbability(inputs, k);
+    const auto tail = [&](int32_t k) { return k > high ? 0.0 : summed[at(std::max(k, low) - low)]; };
     // log P(every key holds fewer than k inputs); a tail rounded past 1 counts as 1.
     const auto logAllBelow = [&tail](int32_t k) {
-        return KEYS * std::log1p(-std::min(1.0, tail[at(k)]));
+        return KEYS * std::log1p(-std::min(1.0, tail(k)));
     };
     int32_t median = 0;
     while (logAllBelow(median + 1) < std::log(0.5)) ++median;
@@ -300,19 +309,20 @@ void finishFigures(const Keys& keys, keyset_figures& measured, Describe describe
 
 keyset_figures measureSweep(const combination_keys& keyOf, const outside_keys& outside) {
     keyset_figures measured{};
+    measured.descriptors = SWEEP_COMBINATIONS;
     measured.outside = outside;
     if (outside.count > 0) measured.firstOutside = combinationFields(outside.firstAt);
     finishFigures(keyOf, measured, combinationFields);
     return measured;
 }
 
-void keyKeysetPart(int32_t keyset, const keyset_names& names, key_function key, int32_t from,
-                   int32_t end, image_descriptor& d, keyset_keys& keys, outside_found& found) {
+void keyKeysetPart(const keyset_source& source, key_function key, int32_t from, int32_t end,
+                   image_descriptor& d, int32_t* keys, outside_found& found) {
     found = {};
     for (int32_t index = from; index < end; ++index) {
-        fillKeysetDescriptor(keyset, names, index, d);
+        fillKeysetDescriptor(source, index, d);
         const int32_t keyOfIt = key(d);
-        keys[at(index)] = keyOfIt;
+        keys[index] = keyOfIt;
         if (keyOfIt >= 0 && keyOfIt < HASH_KEYS) continue;
         // Counted, never used as an index; the first kept with its descriptor.
         if (found.outside.count++ == 0) {
@@ -329,13 +339,22 @@ outside_found joinOutside(const outside_found& earlier, const outside_found& lat
     return joined;
 }
 
-keyset_figures finishKeyset(int32_t keyset, const keyset_names& names, const keyset_keys& keys,
+keyset_figures finishKeyset(const keyset_source& source, const int32_t* keys,
                             const outside_found& found, image_descriptor& d) {
     keyset_figures measured{};
+    measured.descriptors = source.descriptors;
     measured.outside = found.outside;
     measured.firstOutside = found.first;
-    finishFigures(keys, measured, [&](int32_t index) {
-        fillKeysetDescriptor(keyset, names, index, d);
+    struct key_range {  // the keys as finishFigures reads them
+        const int32_t* first;
+        std::size_t count;
+        const int32_t* begin() const { return first; }
+        const int32_t* end() const { return first + count; }
+        std::size_t size() const { return count; }
+        int32_t operator[](std::size_t index) const { return first[index]; }
+    };
+    finishFigures(key_range{keys, at(source.descriptors)}, measured, [&](int32_t index) {
+        fillKeysetDescriptor(source, index, d);
         return keyedFields(d);
     });
     return measured;
@@ -385,7 +404,7 @@ void addOutsideClause(key_verdict& verdict, const char* prefix, const outside_ke
 }  // namespace
 
 key_verdict judge(const outside_keys& outside, const key_diagnosis& diagnosis,
-                  const reach_table& reach, const keyset_figures* keysets) {
+                  const reach_table& reach, const keyset_figures* keysets, int32_t keysetCount) {
     key_verdict verdict{};
     if (outside.count > 0) {
         addOutsideClause(verdict, "", outside, SWEEP_COMBINATIONS,
@@ -407,12 +426,12 @@ key_verdict judge(const outside_keys& outside, const key_diagnosis& diagnosis,
     }
     if (reach[BYTE_PAYLOAD].changed > 0) addClause(verdict, "", "payload reaches the key");
     addSpreadClauses(verdict, "", diagnosis.spread, diagnosis.random);
-    for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
+    for (int32_t keyset = 0; keyset < keysetCount; ++keyset) {
         const keyset_figures& measured = keysets[keyset];
         char prefix[16];
         std::snprintf(prefix, sizeof prefix, "%s: ", KEYSET_TITLES[at(keyset)]);
         if (measured.outside.count > 0)
-            addOutsideClause(verdict, prefix, measured.outside, KEYSET_DESCRIPTORS,
+            addOutsideClause(verdict, prefix, measured.outside, measured.descriptors,
                              describeFields(measured.firstOutside));
         if (measured.random.inputs > 0)
             addSpreadClauses(verdict, prefix, measured.spread, measured.random);

@@ -51,9 +51,7 @@ struct random_baseline {
     double busiestAtLeast;  // P(the busiest key holds at least `busiest` hits)
 };
 
-// inputs >= 1, repeats >= 1, inputs * repeats <= MOST_INPUTS, the most any keyset holds.
-inline constexpr int32_t MOST_INPUTS = KEYSET_DESCRIPTORS;
-static_assert(MOST_INPUTS >= SWEEP_COMBINATIONS);
+// inputs >= 1, repeats >= 1, inputs * repeats below 2^31.
 random_baseline randomBaseline(int32_t inputs, int32_t repeats, int32_t busiest);
 
 // The random key function as blind as the one measured: over the inputs left
@@ -142,6 +140,7 @@ inline bool hasBlindBaseline(const key_diagnosis& diagnosis) { return diagnosis.
 // CROWD_SHOWN of the descriptors on its busiest key (the first with the most).
 inline constexpr int32_t CROWD_SHOWN = 5;
 struct keyset_figures {
+    int32_t descriptors;   // the keyset's
     outside_keys outside;  // firstAt: the descriptor's index in the keyset
     keyed_fields firstOutside;
     hits_per_key keyCount;  // of the keys within the table
@@ -151,8 +150,6 @@ struct keyset_figures {
     int32_t crowdCount;
     std::array<keyed_fields, CROWD_SHOWN> crowd;
 };
-using keyset_keys = std::array<int32_t, KEYSET_DESCRIPTORS>;
-
 // The same figures of a key function over the sweep, from its keys.
 keyset_figures measureSweep(const combination_keys& keyOf, const outside_keys& outside);
 
@@ -166,16 +163,17 @@ struct outside_found {
 // Keys the keyset's descriptors from .. end - 1 with one key function, one by-value
 // call each of the record d: keys[i] gets descriptor i's key, and found counts
 // those outside the table, from nothing.
-void keyKeysetPart(int32_t keyset, const keyset_names& names, key_function key, int32_t from,
-                   int32_t end, image_descriptor& d, keyset_keys& keys, outside_found& found);
+void keyKeysetPart(const keyset_source& source, key_function key, int32_t from, int32_t end,
+                   image_descriptor& d, int32_t* keys, outside_found& found);
 
 // The keys outside the table of two parts, the earlier first: counted together,
 // the first the earlier part's where it has one.
 outside_found joinOutside(const outside_found& earlier, const outside_found& later);
 
-// A key function's figures over a keyset from all its keys, those outside the table
-// as found counts them; the crowd's descriptors are made again in the record d.
-keyset_figures finishKeyset(int32_t keyset, const keyset_names& names, const keyset_keys& keys,
+// A key function's figures over a keyset from all its keys, keys[0 ..
+// source.descriptors - 1], those outside the table as found counts them; the
+// crowd's descriptors are made again in the record d.
+keyset_figures finishKeyset(const keyset_source& source, const int32_t* keys,
                             const outside_found& found, image_descriptor& d);
 
 // The verdict on a key function. It fails when it never reads a field over the
@@ -186,19 +184,20 @@ keyset_figures finishKeyset(int32_t keyset, const keyset_names& names, const key
 // more even than random is no fault: it is told, with its chance, where a
 // chi-square that low has a chance below UNLIKELY. A uniformly random key
 // function reads every byte and keeps its keys in the table, so it fails only
-// on one of the JUDGED_FIGURES figures: with a chance of at most
-// JUDGED_FIGURES x UNLIKELY.
+// on one of the figures judged, SPREAD_CHANCES over the sweep and each keyset:
+// with a chance of at most judgedFigures(keysets) x UNLIKELY, under
+// MOST_FALSE_FAILURES whether the owner's requests are judged too or not.
 inline constexpr int32_t SPREAD_CHANCES = 3;  // empty keys, the busiest key, chi-square
-inline constexpr int32_t JUDGED_FIGURES = SPREAD_CHANCES * (1 + KEYSETS);  // the sweep, each keyset
+constexpr int32_t judgedFigures(int32_t keysets) { return SPREAD_CHANCES * (1 + keysets); }
 inline constexpr double UNLIKELY = 2.5e-5;
 inline constexpr double MOST_FALSE_FAILURES = 0.001;
-static_assert(JUDGED_FIGURES * UNLIKELY <= MOST_FALSE_FAILURES);
+static_assert(judgedFigures(MOST_KEYSETS) * UNLIKELY <= MOST_FALSE_FAILURES);
 
 // The most clauses a verdict holds: never reads, bytes never reaching the key,
 // payload reaching it, each figure over the sweep, and over each keyset its keys
 // outside the table and each figure. (Keys outside the table over the sweep make
 // one clause alone; the more-even note of one that passes, two.)
-inline constexpr int32_t MOST_CLAUSES = 3 + SPREAD_CHANCES + KEYSETS * (1 + SPREAD_CHANCES);
+inline constexpr int32_t MOST_CLAUSES = 3 + SPREAD_CHANCES + MOST_KEYSETS * (1 + SPREAD_CHANCES);
 struct key_verdict {
     bool passes;
     // Why, in clauses joined by "; ": for one that fails, the reasons; for one
@@ -212,6 +211,6 @@ struct key_verdict {
 // The verdict; the rest is read only when no key of the sweep fell outside the
 // table. It also fails a key function some keyed byte of which never reaches its
 // key, whose key a payload byte reaches, or which gives a key outside the table
-// or an unlikely spread over any of the KEYSETS keysets, keysets[k].
+// or an unlikely spread over any of the keysets, keysets[0 .. keysetCount - 1].
 key_verdict judge(const outside_keys& outside, const key_diagnosis& diagnosis,
-                  const reach_table& reach, const keyset_figures* keysets);
+                  const reach_table& reach, const keyset_figures* keysets, int32_t keysetCount);

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -22,7 +23,7 @@ std::size_t at(int32_t index) { return static_cast<std::size_t>(index); }
 // cache key's spread against each baseline in a sentence and its causes' line,
 // then every candidate's verdict, a line each.
 void writeHeadline(std::FILE* out, const compared_candidates& compared) {
-    const key_diagnosis& diagnosis = compared[0].diagnosis;
+    const key_diagnosis& diagnosis = compared.candidates[0].diagnosis;
     const key_spread& spread = diagnosis.spread;
     const random_baseline& random = diagnosis.random;
     std::fprintf(out,
@@ -39,10 +40,10 @@ void writeHeadline(std::FILE* out, const compared_candidates& compared) {
                      " score about %.0f; this one scores %.1f times that.\n",
                      diagnosis.blind.emptyMean, diagnosis.blind.busiestMedian,
                      diagnosis.blind.chiMean, spread.chiSquare / diagnosis.blind.chiMean);
-    printCauses(out, diagnosis, compared[0].reach);
+    printCauses(out, diagnosis, compared.candidates[0].reach);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
         std::fprintf(out, "%s %s\n", keyCandidates[candidate].name,
-                     verdictText(compared[at(candidate)].verdict).text);
+                     verdictText(compared.candidates[at(candidate)].verdict).text);
 }
 
 // The figures' files, a row group per candidate: reals at full precision, so
@@ -131,7 +132,7 @@ void writeCsvField(std::FILE* out, const char* text) {
 // Every candidate's verdict, those without figures too.
 void writeVerdicts(std::FILE* out, const compared_candidates& compared) {
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
-        const key_verdict& verdict = compared[at(candidate)].verdict;
+        const key_verdict& verdict = compared.candidates[at(candidate)].verdict;
         std::fprintf(out, "%s,%s,", keyCandidates[candidate].name,
                      verdict.passes ? "passes" : "fails");
         writeCsvField(out, verdict.reasons);
@@ -139,11 +140,25 @@ void writeVerdicts(std::FILE* out, const compared_candidates& compared) {
     }
 }
 
+// Each candidate's replay, beside the baselines over the same requests and records.
+void writeReplay(std::FILE* out, const compared_candidates& compared) {
+    const replay_baselines& replay = compared.replay;
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+        const replay_count& counted = compared.candidates[at(candidate)].replay;
+        std::fprintf(out, "%s,%s,%lld,%d,%d,%lld,%lld,%.17g,%.17g,%lld,%lld\n",
+                     keyCandidates[candidate].name, replay.owners ? "requests" : "default",
+                     static_cast<long long>(replay.requests), replay.distinct, replay.ways,
+                     static_cast<long long>(counted.hits), static_cast<long long>(counted.outside),
+                     replay.randomHits, replay.randomSd, static_cast<long long>(replay.lruHits),
+                     static_cast<long long>(replay.limitHits));
+    }
+}
+
 // Each candidate's reach: its changes of each byte, and how many changed the key.
 void writeReach(std::FILE* out, const compared_candidates& compared) {
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
         for (int32_t byte = 0; byte < REACH_BYTES; ++byte) {
-            const byte_reach& counted = compared[at(candidate)].reach[at(byte)];
+            const byte_reach& counted = compared.candidates[at(candidate)].reach[at(byte)];
             std::fprintf(out, "%s,%s,%d,%d\n", keyCandidates[candidate].name,
                          reachByteName(byte).text, counted.changes, counted.changed);
         }
@@ -160,6 +175,7 @@ enum figure_file : int32_t {
     OUTSIDE,
     CROWD,
     VERDICTS,
+    REPLAY,
     HEADLINE,
     FIGURE_FILES
 };
@@ -167,12 +183,11 @@ enum figure_file : int32_t {
 // The keysets' rows of keys.csv, counts.csv and spread.csv: every candidate's,
 // after the sweep's. A keyset's counts run from 0 to its busiest key's.
 void writeKeysetRows(std::FILE* out, int32_t file, const compared_candidates& compared) {
-    std::array<int32_t, MOST_INPUTS + 1> keysWithHits{};
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
-        for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
+        for (int32_t keyset = 0; keyset < compared.keysets; ++keyset) {
             const char* name = keyCandidates[candidate].name;
             const char* title = KEYSET_TITLES[at(keyset)];
-            const keyset_figures& measured = compared[at(candidate)].keysets[at(keyset)];
+            const keyset_figures& measured = compared.candidates[at(candidate)].keysets[at(keyset)];
             if (file == KEYS) {
                 for (int32_t key = 0; key < HASH_KEYS; ++key)
                     std::fprintf(out, "%s,%s,%d,%d\n", name, title, key,
@@ -181,7 +196,7 @@ void writeKeysetRows(std::FILE* out, int32_t file, const compared_candidates& co
                 if (measured.random.inputs > 0)
                     writeSpreadRow(out, name, title, measured.spread, "random", measured.random);
             } else if (measured.random.inputs > 0) {
-                keysWithHits.fill(0);
+                std::vector<int32_t> keysWithHits(at(measured.spread.busiest + 1));
                 for (const int32_t hits : measured.keyCount) ++keysWithHits[at(hits)];
                 for (int32_t hits = 0; hits <= measured.spread.busiest; ++hits)
                     std::fprintf(out, "%s,%s,%d,%d,%.17g,\n", name, title, hits,
@@ -201,13 +216,13 @@ void writeKeyedFields(std::FILE* out, const keyed_fields& fields) {
 // the first and its descriptor, or empty columns where none fell outside.
 void writeOutside(std::FILE* out, const compared_candidates& compared) {
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
-        for (int32_t keyset = -1; keyset < KEYSETS; ++keyset) {
-            const candidate_figures& figures = compared[at(candidate)];
+        for (int32_t keyset = -1; keyset < compared.keysets; ++keyset) {
+            const candidate_figures& figures = compared.candidates[at(candidate)];
             const keyset_figures& measured =
                 keyset < 0 ? figures.sweep : figures.keysets[at(keyset)];
             std::fprintf(out, "%s,%s,%d,%d,", keyCandidates[candidate].name,
                          keyset < 0 ? SWEEP_TITLE : KEYSET_TITLES[at(keyset)],
-                         keyset < 0 ? SWEEP_COMBINATIONS : KEYSET_DESCRIPTORS,
+                         measured.descriptors,
                          measured.outside.count);
             if (measured.outside.count > 0) {
                 writeKeyedFields(out, measured.firstOutside);
@@ -222,8 +237,8 @@ void writeOutside(std::FILE* out, const compared_candidates& compared) {
 // and each keyset.
 void writeCrowd(std::FILE* out, const compared_candidates& compared) {
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
-        for (int32_t keyset = -1; keyset < KEYSETS; ++keyset) {
-            const candidate_figures& figures = compared[at(candidate)];
+        for (int32_t keyset = -1; keyset < compared.keysets; ++keyset) {
+            const candidate_figures& figures = compared.candidates[at(candidate)];
             const keyset_figures& measured =
                 keyset < 0 ? figures.sweep : figures.keysets[at(keyset)];
             for (int32_t shown = 0; shown < measured.crowdCount; ++shown) {
@@ -238,7 +253,7 @@ void writeCrowd(std::FILE* out, const compared_candidates& compared) {
 // Their names and headers, in that order.
 constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_NAMES = {
     "keys.csv",  "counts.csv",  "fields.csv", "spread.csv",   "causes.csv",
-    "reach.csv", "outside.csv", "crowd.csv",  "verdicts.csv", "headline.txt"};
+    "reach.csv", "outside.csv", "crowd.csv",  "verdicts.csv", "replay.csv", "headline.txt"};
 constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_HEADERS = {
     "candidate,keyset,key,hits",
     "candidate,keyset,hits,keys,random,blind",
@@ -251,6 +266,7 @@ constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_HEADERS = {
     "candidate,keyset,descriptors,outside,name,param,width,height,flag,key",
     "candidate,keyset,key,name,param,width,height,flag",
     "candidate,verdict,reasons",
+    "candidate,stream,requests,distinct,ways,hits,outside,random_hits,random_sd,lru_hits,limit_hits",
     nullptr};  // the headline is text
 
 // The writers of one candidate's figures over the sweep, by file, up to the reach.
@@ -265,10 +281,11 @@ void writeFigureFile(std::FILE* out, int32_t file, const compared_candidates& co
     if (file == OUTSIDE) return writeOutside(out, compared);
     if (file == CROWD) return writeCrowd(out, compared);
     if (file == VERDICTS) return writeVerdicts(out, compared);
+    if (file == REPLAY) return writeReplay(out, compared);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
-        if (hasFigures(compared[at(candidate)]))
+        if (hasFigures(compared.candidates[at(candidate)]))
             ROW_WRITERS[at(file)](out, keyCandidates[candidate].name,
-                                  compared[at(candidate)].diagnosis);
+                                  compared.candidates[at(candidate)].diagnosis);
     if (file == KEYS || file == COUNTS || file == SPREAD) writeKeysetRows(out, file, compared);
 }
 
@@ -341,3 +358,31 @@ int writeFigures(const char* folder, const compared_candidates& compared) {
     return error != 0 ? 2 : 0;
 }
 
+
+int checkFiguresFolder(const char* folder) {
+    struct stat status {};
+    int cause = 0;
+    const char* what = "cannot use the folder";
+    if (stat(folder, &status) == 0) {
+        if (!S_ISDIR(status.st_mode))
+            cause = ENOTDIR;
+        else if (faccessat(AT_FDCWD, folder, W_OK | X_OK, AT_EACCESS) != 0)
+            cause = errno, what = "cannot write the figures in";
+    } else if (errno != ENOENT) {
+        cause = errno;
+    } else {  // to be made: its parent must be a folder it may write in
+        std::vector<char> parent(folder, folder + std::strlen(folder) + 1);
+        char* slash = std::strrchr(parent.data(), '/');
+        const char* parentPath = slash == nullptr ? "." : slash == parent.data() ? "/" : parent.data();
+        if (slash != nullptr && slash != parent.data()) *slash = '\0';
+        if (stat(parentPath, &status) != 0)
+            cause = errno;
+        else if (!S_ISDIR(status.st_mode))
+            cause = ENOTDIR;
+        else if (faccessat(AT_FDCWD, parentPath, W_OK | X_OK, AT_EACCESS) != 0)
+            cause = errno;
+    }
+    if (cause == 0) return 0;
+    std::fprintf(stderr, "%s: %s %s: %s\n", DIAGNOSIS, what, folder, std::strerror(cause));
+    return 2;
+}

@@ -10,3 +10,8 @@
 // staged files, and removes the folder if it made it. Returns 0, or 2 after one
 // line on stderr naming the folder and the cause.
 int writeFigures(const char* folder, const compared_candidates& compared);
+
+// Whether the figures could be written in the folder, asked before any work: it
+// is a folder this process may write in, or it is missing and its parent is
+// one. Returns 0, or 2 after the line writeFigures would give.
+int checkFiguresFolder(const char* folder);

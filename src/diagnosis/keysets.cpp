@@ -194,10 +194,18 @@ void makeKeysetNames(int32_t keyset, keyset_names& names) {
     }
 }
 
-void fillKeysetDescriptor(int32_t keyset, const keyset_names& names, int32_t index,
-                          image_descriptor& d) {
-    if (keyset == KEYSET_DOMAIN) return fillDomainDescriptor(index, d);
-    std::memcpy(d.name, names.names[index / NAME_VARIANTS], sizeof d.name);
+void fillKeysetDescriptor(const keyset_source& source, int32_t index, image_descriptor& d) {
+    if (source.keyset == KEYSET_DOMAIN) return fillDomainDescriptor(index, d);
+    if (source.keyset == KEYSET_REQUESTS) {
+        const packed_descriptor& requested = source.requested[index];
+        std::memcpy(d.name, requested.name, sizeof d.name);
+        d.param = requested.param;
+        d.width = requested.width;
+        d.height = requested.height;
+        d.flag = requested.flag;
+        return;
+    }
+    std::memcpy(d.name, source.names->names[index / NAME_VARIANTS], sizeof d.name);
     const int32_t variant = index % NAME_VARIANTS;  // a sweep index of the first name
     d.param = static_cast<int8_t>(fieldValue(variant, FIELD_PARAM));
     d.width = static_cast<uint16_t>(fieldValue(variant, FIELD_WIDTH));

@@ -23,15 +23,20 @@ uint32_t randomBelow(uint64_t& state, uint32_t bound);
 // zero-filled past the name; payload is untouched.
 void fillDomainDescriptor(int32_t index, image_descriptor& d);
 
-// The keysets beyond the sweep, each KEYSET_DESCRIPTORS descriptors, about 30
-// per key: names, KEYSET_NAMES generated names shaped like image file names
-// (letters, digits, _ and -, 4 to 19 characters, all distinct) over the sweep's
-// params, widths, heights and flags; near, as many names close to one another,
-// in groups of four: a name, one with one character changed, one with two
-// adjacent ones changed, and one that shares its first two characters and its
-// length; and domain, every keyed field over its whole range.
-enum keyset : int32_t { KEYSET_NAMES_SET, KEYSET_NEAR, KEYSET_DOMAIN, KEYSETS };
-inline constexpr std::array<const char*, KEYSETS> KEYSET_TITLES = {"names", "near", "domain"};
+// The keysets beyond the sweep. The first KEYSETS are generated, each
+// KEYSET_DESCRIPTORS descriptors, about 30 per key: names, KEYSET_NAMES generated
+// names shaped like image file names (letters, digits, _ and -, 4 to 19
+// characters, all distinct) over the sweep's params, widths, heights and flags;
+// near, as many names close to one another, in groups of four: a name, one with
+// one character changed, one with two adjacent ones changed, and one that shares
+// its first two characters and its length; and domain, every keyed field over its
+// whole range. The last, requests, is the owner's: the distinct descriptors of
+// the requests replayed, where their file is given.
+enum keyset : int32_t { KEYSET_NAMES_SET, KEYSET_NEAR, KEYSET_DOMAIN, KEYSET_REQUESTS };
+inline constexpr int32_t KEYSETS = 3;
+inline constexpr int32_t MOST_KEYSETS = KEYSETS + 1;
+inline constexpr std::array<const char*, MOST_KEYSETS> KEYSET_TITLES = {"names", "near", "domain",
+                                                                        "requests"};
 // The catalogue's sweep, as the figures name it beside the keysets.
 inline constexpr const char* SWEEP_TITLE = "sweep";
 inline constexpr int32_t KEYSET_NAMES = 40;
@@ -46,12 +51,31 @@ struct keyset_names {
 };
 void makeKeysetNames(int32_t keyset, keyset_names& names);
 
-// The keyset's descriptor at index, 0 .. KEYSET_DESCRIPTORS - 1: for names and
-// near, name index / NAME_VARIANTS with the sweep's params, widths, heights and
-// flags in the sweep's order; for domain, fillDomainDescriptor's. payload is
-// untouched.
-void fillKeysetDescriptor(int32_t keyset, const keyset_names& names, int32_t index,
-                          image_descriptor& d);
+// A descriptor's keyed fields in 26 bytes, as the owner's requests keep each
+// distinct one: the name zero-filled.
+struct packed_descriptor {
+    char name[IMAGE_NAME_SIZE];
+    int8_t param;
+    uint8_t flag;
+    uint16_t width;
+    uint16_t height;
+};
+static_assert(sizeof(packed_descriptor) == 26);
+
+// Where a keyset's descriptors come from: for names and near, their names; for
+// requests, the owner's distinct descriptors. descriptors: how many it holds.
+struct keyset_source {
+    int32_t keyset;
+    const keyset_names* names;
+    const packed_descriptor* requested;
+    int32_t descriptors;
+};
+
+// The keyset's descriptor at index, 0 .. descriptors - 1: for names and near,
+// name index / NAME_VARIANTS with the sweep's params, widths, heights and flags
+// in the sweep's order; for domain, fillDomainDescriptor's; for requests, the
+// owner's. payload is untouched.
+void fillKeysetDescriptor(const keyset_source& source, int32_t index, image_descriptor& d);
 
 // The bytes whose reach is measured: each of the name's, the name's length, the
 // other keyed fields' (width and height low byte first), and one byte of the

@@ -1,4 +1,4 @@
-// The diagnosis's name and its options, as its command line gives them.
+// The diagnosis's name, version and options, as its command line gives them.
 #pragma once
 
 #include <cstdint>
@@ -8,9 +8,17 @@ inline constexpr const char* DIAGNOSIS = "hashFunctionDiagnosis";
 struct diagnosis_options {
     const char* figuresFolder;  // --data DIR; nullptr: no figures' files
     bool check;                 // --check: the exit status follows the cache key's verdict
+    const char* requests;       // --requests FILE; nullptr: the default stream
+    int32_t ways;               // --ways N: records per key in the replay; 1 unless given
     int32_t threads;            // --threads N; the machine's threads unless given
+    bool help;                  // --help: the usage and the options, on stdout
+    bool version;               // --version: the version, on stdout
 };
 
 // Reads the options, each at most once. Returns false after one line on stderr,
 // with the usage, for anything else.
 bool readOptions(int argc, char** argv, diagnosis_options& chosen);
+
+// What --help and --version print.
+void printHelp();
+void printVersion();

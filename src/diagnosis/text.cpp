@@ -269,7 +269,7 @@ void printReach(const compared_candidates& compared) {
         for (int32_t byte = 0; byte < REACH_BYTES; ++byte) {
             std::printf("%-*s", BYTE_COLUMN, reachByteName(byte).text);
             for (int32_t candidate = first; candidate < end; ++candidate) {
-                const byte_reach& counted = compared[at(candidate)].reach[at(byte)];
+                const byte_reach& counted = compared.candidates[at(candidate)].reach[at(byte)];
                 cell_text share{};
                 if (counted.changed == 0)
                     std::snprintf(share.text, sizeof share.text, "never");
@@ -361,33 +361,41 @@ cell_text shareText(int32_t part, int32_t whole) {
 // key function, then the keys outside the table with the first, and the busiest
 // key's descriptors, a line each.
 void printKeysets(const compared_candidates& compared) {
+    const bool owners = compared.keysets > KEYSETS;
+    const int32_t requested = owners ? compared.candidates[0].keysets[KEYSET_REQUESTS].descriptors : 0;
     text_buffer heading{};
     append(heading,
            "Keysets beyond the catalogue, %d descriptors each: names, %d generated file names over"
            " the sweep's params, widths, heights and flags; near, %d names close to one another;"
-           " domain, every keyed field over its whole range. Each candidate makes %d calls: %d"
-           " over the sweep, %d over the keysets and %d for the reach, each copying the %zu-byte"
-           " record.",
-           KEYSET_DESCRIPTORS, KEYSET_NAMES, KEYSET_NAMES, CANDIDATE_CALLS, SWEEP_COMBINATIONS,
-           KEYSETS * KEYSET_DESCRIPTORS, REACH_CALLS, sizeof(image_descriptor));
+           " domain, every keyed field over its whole range",
+           KEYSET_DESCRIPTORS, KEYSET_NAMES, KEYSET_NAMES);
+    if (owners)
+        append(heading, "; and requests, the %d distinct descriptors of the requests replayed",
+               requested);
+    append(heading,
+           ". Each candidate makes %lld calls: %d over the sweep, %d over the keysets%s and %d for"
+           " the reach, each copying the %zu-byte record.",
+           static_cast<long long>(CANDIDATE_CALLS) + requested, SWEEP_COMBINATIONS,
+           KEYSETS * KEYSET_DESCRIPTORS + requested, owners ? " and the requests" : "",
+           REACH_CALLS, sizeof(image_descriptor));
     std::printf("\n");
     printWrapped(heading.text, 0);
     printHeader(KEYSET_COLUMNS);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
-        for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
-            const keyset_figures& measured = compared[at(candidate)].keysets[at(keyset)];
+        for (int32_t keyset = 0; keyset < compared.keysets; ++keyset) {
+            const keyset_figures& measured = compared.candidates[at(candidate)].keysets[at(keyset)];
             const spread_cells cells = spreadCells(measured.spread, measured.random);
             const bool within = measured.random.inputs > 0;
             printRow(KEYSET_COLUMNS,
                      {keyCandidates[candidate].name, KEYSET_TITLES[at(keyset)], cells.empty.text,
                       cells.busiest.text, within ? cells.chance.text : "-",
                       within ? cells.chiSquare.text : "-", within ? cells.sd.text : "-",
-                      shareText(measured.outside.count, KEYSET_DESCRIPTORS).text});
+                      shareText(measured.outside.count, measured.descriptors).text});
         }
     std::printf("\n");
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
-        for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
-            const keyset_figures& measured = compared[at(candidate)].keysets[at(keyset)];
+        for (int32_t keyset = 0; keyset < compared.keysets; ++keyset) {
+            const keyset_figures& measured = compared.candidates[at(candidate)].keysets[at(keyset)];
             const char* name = keyCandidates[candidate].name;
             if (measured.outside.count > 0)
                 std::printf("%s on %s: %d keys outside 0..%d; the first, key %d:\n    %s\n", name,
@@ -453,10 +461,10 @@ cell_text unreachedText(const reach_table& reach, int32_t width) {
 }
 
 // The keyset whose chi-square lies furthest above random, "names +87.3", or "-".
-cell_text worstKeysetText(const candidate_figures& figures, int32_t width) {
+cell_text worstKeysetText(const candidate_figures& figures, int32_t keysets, int32_t width) {
     int32_t worst = -1;
     double worstSd = 0;
-    for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
+    for (int32_t keyset = 0; keyset < keysets; ++keyset) {
         const keyset_figures& measured = figures.keysets[at(keyset)];
         if (measured.random.inputs == 0) continue;
         const double sd =
@@ -475,21 +483,21 @@ cell_text worstKeysetText(const candidate_figures& figures, int32_t width) {
 }
 
 // The keyset with the largest share of keys outside the table, "domain 49.8%", or "-".
-cell_text outsideText(const candidate_figures& figures, int32_t width) {
-    int32_t most = 0;
+cell_text outsideText(const candidate_figures& figures, int32_t keysets, int32_t width) {
+    double most = 0;
     int32_t mostAt = -1;
-    for (int32_t keyset = 0; keyset < KEYSETS; ++keyset) {
-        const int32_t count = figures.keysets[at(keyset)].outside.count;
-        if (count <= most) continue;
-        most = count;
+    for (int32_t keyset = 0; keyset < keysets; ++keyset) {
+        const keyset_figures& measured = figures.keysets[at(keyset)];
+        const double share = static_cast<double>(measured.outside.count) / measured.descriptors;
+        if (share <= most) continue;
+        most = share;
         mostAt = keyset;
     }
     if (mostAt < 0) return fitting(width, {"-"});
     std::array<cell_text, 2> forms{};
     for (int32_t decimals = 0; decimals < 2; ++decimals)
         std::snprintf(forms[at(decimals)].text, sizeof forms[0].text, "%s %.*f%%",
-                      KEYSET_TITLES[at(mostAt)], 1 - decimals,
-                      100.0 * most / KEYSET_DESCRIPTORS);
+                      KEYSET_TITLES[at(mostAt)], 1 - decimals, 100.0 * most);
     return fitting(width, {forms[0].text, forms[1].text});
 }
 
@@ -533,7 +541,7 @@ void printCandidates(const compared_candidates& compared) {
     std::printf("\nOver the %s:\n", SWEEP_TITLE);
     printHeader(SWEEP_COLUMNS);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
-        const candidate_figures& figures = compared[at(candidate)];
+        const candidate_figures& figures = compared.candidates[at(candidate)];
         const char* name = keyCandidates[candidate].name;
         if (!hasFigures(figures)) {
             printRow(SWEEP_COLUMNS, {name, "-", "-", "-", "-", "-", "-", "-"});
@@ -551,18 +559,18 @@ void printCandidates(const compared_candidates& compared) {
     std::printf("\nWhat reaches the key, the keysets, and the verdict:\n");
     printHeader(VERDICT_COLUMNS);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
-        const candidate_figures& figures = compared[at(candidate)];
+        const candidate_figures& figures = compared.candidates[at(candidate)];
         printRow(VERDICT_COLUMNS,
                  {keyCandidates[candidate].name, neverReadText(figures, VERDICT_COLUMNS[1].width).text,
                   unreachedText(figures.reach, VERDICT_COLUMNS[2].width).text,
-                  worstKeysetText(figures, VERDICT_COLUMNS[3].width).text,
-                  outsideText(figures, VERDICT_COLUMNS[4].width).text,
+                  worstKeysetText(figures, compared.keysets, VERDICT_COLUMNS[3].width).text,
+                  outsideText(figures, compared.keysets, VERDICT_COLUMNS[4].width).text,
                   verdictCell(figures.verdict).text});
     }
     std::printf("\n");
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
-        if (compared[at(candidate)].verdict.clauses > 0)
-            printReasons(keyCandidates[candidate].name, compared[at(candidate)].verdict);
+        if (compared.candidates[at(candidate)].verdict.clauses > 0)
+            printReasons(keyCandidates[candidate].name, compared.candidates[at(candidate)].verdict);
     text_buffer notes{};
     append(notes,
            "worst field: the field whose pairs share a key most often, against random. sd: the"
@@ -574,19 +582,123 @@ void printCandidates(const compared_candidates& compared) {
            " chi-square as high as a uniformly random key function does with a chance below %g;"
            " a uniformly random one fails so with a chance of at most %g. More even than random"
            " is no fault.",
-           HASH_KEYS - 1, UNLIKELY, JUDGED_FIGURES * UNLIKELY);
+           HASH_KEYS - 1, UNLIKELY, judgedFigures(compared.keysets) * UNLIKELY);
     std::printf("\n");
     printWrapped(notes.text, 0);
+}
+
+constexpr std::array<column, 7> REPLAY_COLUMNS = {{{"candidate", CANDIDATE_NAME_SIZE, true},
+                                                   {"hits", 11, false},
+                                                   {"hit ratio", 9, false},
+                                                   {"vs random", 9, false},
+                                                   {"in sd", 7, false},
+                                                   {"vs LRU", 8, false},
+                                                   {"outside", 10, false}}};
+static_assert(fitsALine(REPLAY_COLUMNS));
+
+// Hits as a share of the requests, in percent: "61.30%"; and a difference of
+// hits in points of that share: "-3.21".
+cell_text percentOf(double hits, int64_t requests) {
+    cell_text shown{};
+    std::snprintf(shown.text, sizeof shown.text, "%.2f%%", 100 * hits / static_cast<double>(requests));
+    return shown;
+}
+cell_text pointsOf(double difference, int64_t requests) {
+    return realCell(100 * difference / static_cast<double>(requests), 2, true, 9);
+}
+
+// The replay: each candidate's hits beside a random key function's, LRU's and
+// the limit's, and where the loss lies.
+void printReplay(const compared_candidates& compared) {
+    const replay_baselines& replay = compared.replay;
+    text_buffer line{};
+    if (replay.owners)
+        append(line,
+               "Replay: what each key costs the cache, on the requests of %s: %lld request%s of"
+               " %d distinct descriptor%s.",
+               replay.origin, static_cast<long long>(replay.requests),
+               replay.requests == 1 ? "" : "s", replay.distinct, replay.distinct == 1 ? "" : "s");
+    else
+        append(line,
+               "Replay: what each key costs the cache, on the default stream, an illustration: %lld"
+               " requests of the names keyset's descriptors, %d of them distinct, each an image"
+               " drawn by Zipf with exponent %g over its %d names, then one of its %d variants by"
+               " Zipf over a ranking of its own. Replay the cache's own requests with --requests"
+               " FILE.",
+               static_cast<long long>(replay.requests), replay.distinct, ZIPF_EXPONENT,
+               KEYSET_NAMES, NAME_VARIANTS);
+    const int64_t records = int64_t{HASH_KEYS} * replay.ways;
+    append(line, " %d keys of %d record%s each, %lld records:", HASH_KEYS, replay.ways,
+           replay.ways == 1 ? "" : "s", static_cast<long long>(records));
+    std::printf("\n");
+    printWrapped(line.text, 0);
+    printHeader(REPLAY_COLUMNS);
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+        const replay_count& counted = compared.candidates[at(candidate)].replay;
+        const auto hits = static_cast<double>(counted.hits);
+        cell_text hitsText{};
+        cell_text outside{};
+        std::snprintf(hitsText.text, sizeof hitsText.text, "%lld", static_cast<long long>(counted.hits));
+        std::snprintf(outside.text, sizeof outside.text, "%lld", static_cast<long long>(counted.outside));
+        const cell_text sds = replay.randomSd > 0
+                                  ? realCell((hits - replay.randomHits) / replay.randomSd, 1, true, 7)
+                                  : fitting(1, {"-"});
+        printRow(REPLAY_COLUMNS,
+                 {keyCandidates[candidate].name, hitsText.text,
+                  percentOf(hits, replay.requests).text,
+                  pointsOf(hits - replay.randomHits, replay.requests).text, sds.text,
+                  pointsOf(hits - static_cast<double>(replay.lruHits), replay.requests).text,
+                  outside.text});
+    }
+    line = {};
+    append(line,
+           "A uniformly random key function: %.1f hits expected (%s), exactly; over %d random key"
+           " tables, a standard deviation of %.1f hits (%.2f points).",
+           replay.randomHits, percentOf(replay.randomHits, replay.requests).text, RANDOM_TABLES,
+           replay.randomSd, 100 * replay.randomSd / static_cast<double>(replay.requests));
+    printWrapped(line.text, 2);
+    line = {};
+    append(line, "LRU over %lld records in one set, fully associative: %lld hits (%s).",
+           static_cast<long long>(records), static_cast<long long>(replay.lruHits),
+           percentOf(static_cast<double>(replay.lruHits), replay.requests).text);
+    printWrapped(line.text, 2);
+    line = {};
+    append(line,
+           "The limit, Belady's optimal replacement over %lld records: %lld hits (%s); no cache of"
+           " as many records hits more often.",
+           static_cast<long long>(records), static_cast<long long>(replay.limitHits),
+           percentOf(static_cast<double>(replay.limitHits), replay.requests).text);
+    printWrapped(line.text, 2);
+    // Where the loss lies: the cache's key against a random one, and the records'
+    // layout, under a random key, against LRU over as many.
+    const double keyLoss =
+        100 * (replay.randomHits - static_cast<double>(compared.candidates[0].replay.hits)) /
+        static_cast<double>(replay.requests);
+    const double layoutLoss = 100 * (static_cast<double>(replay.lruHits) - replay.randomHits) /
+                              static_cast<double>(replay.requests);
+    cell_text layout{};
+    if (replay.ways == 1)
+        std::snprintf(layout.text, sizeof layout.text, "one record");
+    else
+        std::snprintf(layout.text, sizeof layout.text, "%d records", replay.ways);
+    line = {};
+    append(line, "%s %s %.1f points against a random key function; %s per key %s %.1f points"
+           " against LRU.",
+           keyCandidates[0].name, keyLoss >= 0 ? "costs" : "gains", std::fabs(keyLoss),
+           layout.text, layoutLoss >= 0 ? "costs" : "gains", std::fabs(layoutLoss));
+    std::printf("\n");
+    printWrapped(line.text, 0, true);
 }
 
 }  // namespace
 
 void printText(const compared_candidates& compared) {
-    printDiagnosis(compared[0].diagnosis, compared[0].reach);
+    printDiagnosis(compared.candidates[0].diagnosis, compared.candidates[0].reach);
     std::printf("\n");
     printReach(compared);
     printKeysets(compared);
     printCandidates(compared);
+    printReplay(compared);
 }
 
 void printCauses(std::FILE* out, const key_diagnosis& diagnosis, const reach_table& reach) {
