@@ -3,10 +3,13 @@
 # table and, after it, the host-independent figures: the sweep's median time, and
 # the diagnosis's over a keyset, each as a multiple of the median of its floor
 # (the same by-value calls into a function that does nothing else), read from
-# the run's JSON output. Takes the benchmark binary and passes on any further options.
+# the run's JSON output; then the replay at scale, replay_bench beside hash_bench
+# (REPLAY_REQUESTS requests, 10 million unless set). Takes the benchmark binary
+# and passes on any further options.
 set -euo pipefail
 bench=${1:?usage: bench.sh path/to/hash_bench [benchmark options]}
 shift
+replay=$(dirname -- "$bench")/replay_bench
 json=$(mktemp)
 trap 'rm -f "$json"' EXIT
 "$bench" --benchmark_repetitions=10 --benchmark_enable_random_interleaving=true \
@@ -27,3 +30,4 @@ awk '
         printf "%s / floor (medians): %.2f\n", what, time[timed] / time[floor]
     }
     END { ratio("sweep", "BM_sweep", "BM_sweepFloor"); ratio("diagnosis per call", "BM_diagnosisKeyset", "BM_diagnosisFloor") }' "$json"
+"$replay" --requests "${REPLAY_REQUESTS:-10000000}"

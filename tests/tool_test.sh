@@ -168,11 +168,16 @@ same_figures() {
             FILENAME ~ /[.]csv$/ { name = $0; sub(/,.*/, "", name); if (name in known) print; next }
             /^[A-Za-z_][A-Za-z0-9_]* (passes|fails)/ { if ($1 in known) print; next }
             { print }' "$work/known" "$2/${file##*/}" |
-        awk -F, -v real='^-?[0-9.]+(e[-+][0-9]+)?$' 'NR == FNR { line[FNR] = $0; lines = FNR; next }
-            { bad += split(line[FNR], pinned, ",") != NF; for (i = 1; i <= NF; i++) bad += $i != pinned[i] &&
-              !($i ~ real && pinned[i] ~ real && ($i - pinned[i]) ^ 2 <= 1e-18 * pinned[i] ^ 2) }
-            END { exit bad || FNR != lines }' "$file" - || return 1
+        same_figures_file "$file" - || return 1
     done
+}
+
+# same_figures_file PINNED FILE: FILE holds PINNED's lines, field for field, reals within 1e-9.
+same_figures_file() {
+    awk -F, -v real='^-?[0-9.]+(e[-+][0-9]+)?$' 'NR == FNR { line[FNR] = $0; lines = FNR; next }
+        { bad += split(line[FNR], pinned, ",") != NF; for (i = 1; i <= NF; i++) bad += $i != pinned[i] &&
+          !($i ~ real && pinned[i] ~ real && ($i - pinned[i]) ^ 2 <= 1e-18 * pinned[i] ^ 2) }
+        END { exit bad || FNR != lines }' "$1" "$2"
 }
 
 # pinned_run WHAT FIGURES: the last run, --check --data FIGURES, against the known answers: its text,
@@ -221,14 +226,46 @@ threads)  # the same text and files, byte for byte, at any number of threads
         done
     done
     ;;
+requests)  # the owner's requests, replayed as pinned, from a file and from a pipe; a bad file is
+           # refused before any work, in one line, exit 2, nothing on stdout, no figures' file touched
+    file=${expected%/*}/requests-photos.csv
+    run '' --requests "$file" --ways 3 --data "$work/figures"
+    if expect_status "--requests FILE --ways 3" 0; then
+        grep -qF "on the requests of $file: 3000 requests of 925 distinct descriptors" <(tr '\n' ' ' <"$work/out") ||
+            fail "--requests FILE" "the replay does not name the file, its requests and its descriptors"
+        same_figures_file "${expected%/*}/expected-requests-replay.csv" "$work/figures/replay.csv" ||
+            fail "--requests FILE" "replay.csv differs from tests/expected-requests-replay.csv:" \
+                "$(diff "${expected%/*}/expected-requests-replay.csv" "$work/figures/replay.csv" | head -6)"
+    fi
+    run "exec <$(printf %q "$file")" --requests - --ways 3 --data "$work/piped"
+    if expect_status "--requests - from a pipe" 0; then
+        for figures in "$work/figures"/*; do
+            cmp -s "$figures" "$work/piped/${figures##*/}" || fail "--requests -" "${figures##*/} differs from the file's"
+        done
+    fi
+    mkdir "$work/kept" && echo "the user's" >"$work/kept/replay.csv"
+    printf 'name,param,width,height,flag\nfaro,1,2,3,0\nfaro,1,2,3\n' >"$work/bad.csv"
+    for row in "$work/bad.csv:$work/bad.csv:3: a row of 4 fields; the header has 5 \(1 line of the file has this fault\)" \
+        "$work/none.csv:$work/none.csv: cannot read it: No such file or directory" \
+        "$work/kept:$work/kept: cannot read it: Is a directory"; do
+        for folder in "$work/kept" "$work/new"; do
+            run '' --requests "${row%%:*}" --data "$folder"
+            expect_error "--requests ${row%%:*} --data ${folder##*/}" "^$program: ${row#*:}\$" 2
+        done
+    done
+    [ "$(ls "$work/kept")" = replay.csv ] && [ "$(cat "$work/kept/replay.csv")" = "the user's" ] && [ ! -e "$work/new" ] ||
+        fail "a refused file" "changed the figures' folders: $(ls -R "$work/kept" "$work/new" 2>&1)"
+    ;;
 options)  # anything else is refused in one line, exit 2, with nothing written or removed
-    usage='; usage: hashFunctionDiagnosis \[--data DIR\] \[--check\] \[--threads N\]$'
+    usage='; usage: hashFunctionDiagnosis \[--data DIR\] \[--check\] \[--requests FILE\] \[--ways N\] \[--threads N\]$'
     mkdir -m 755 "$work/kept" && echo "the user's" >"$work/kept/keys.csv" && chmod 555 "$work/kept" && touch "$work/file"
     # A folder it may not write, as a user who may not: root may write any folder.
     [ "$(id -u)" -eq 0 ] && chmod 755 "$work" && as=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
     for row in "-x:unknown option -x$usage" "--data:no folder after --data$usage" "--check --check:a second --check$usage" \
         "--data $work/a --data $work/b:a second --data$usage" "--threads 0:no count of 1 to 256 after --threads$usage" \
         "--threads 2 --threads 2:a second --threads$usage" "--threads 2x:no count of 1 to 256 after --threads$usage" \
+        "--ways 17:no count of 1 to 16 after --ways$usage" "--ways -1:no count of 1 to 16 after --ways$usage" \
+        "--requests:no file after --requests$usage" "--check --requests x --ways:no count of 1 to 16 after --ways$usage" \
         "--data $work/file:cannot use the folder $work/file: Not a directory\$" \
         "--data $work/none/figures:cannot use the folder $work/none/figures: No such file or directory\$" \
         "--data $work/cut:cannot write the figures in $work/cut: File too large\$" \
@@ -240,6 +277,16 @@ options)  # anything else is refused in one line, exit 2, with nothing written o
     done
     [ "$(ls -A "$work" "$work/kept" && cat "$work/kept/keys.csv")" = "$(printf '%s\n' \
         "$work:" err file kept out '' "$work/kept:" keys.csv "the user's")" ] || fail "refusals" "$(ls -AR "$work")"
+    # --help and --version, as GNU tools give them: on stdout, exit 0
+    prefix=()
+    run '' --data "$work/unused" --help
+    if expect_status "--help" 0 && [ -s "$work/err" ] || ! head -1 "$work/out" | grep -q "^${usage#; }" ||
+        [ "$(grep -c '^  --[a-z]' "$work/out")" -ne 7 ] || [ -e "$work/unused" ]; then
+        fail "--help" "not the usage and a line per option: $(head -c 300 "$work/out")"
+    fi
+    run '' --version
+    [ "$status" -eq 0 ] && grep -qx "$program [0-9]*\.[0-9]*\.[0-9]*" "$work/out" ||
+        fail "--version" "exit $status: $(head -c 100 "$work/out")"
     ;;
 reach)  # a key that reads name[0] and name[1] alone is not said to read every field
     run ''

@@ -19,18 +19,19 @@ enum option_name : int32_t { DATA, CHECK, REQUESTS, WAYS, THREADS, HELP, VERSION
 struct option_row {
     const char* name;
     const char* value;  // nullptr: it takes none
+    const char* kind;   // what the value is, as a refusal names it
     int32_t most;       // a count's most, from 1; 0: the value is no count
     const char* meaning;
 };
 constexpr std::array<option_row, OPTIONS> OPTION_ROWS = {{
-    {"--data", "DIR", 0, "also write every figure as CSV in DIR, made if missing (docs/figures.md)"},
-    {"--check", nullptr, 0, "exit 1 when hashFunction fails its verdict, 0 when it passes"},
-    {"--requests", "FILE", 0,
-     "replay the cache's own requests, a CSV file (- for standard input; docs/replay.md)"},
-    {"--ways", "N", MOST_WAYS, "records per key in the replay, 1 to 16 (1 unless given)"},
-    {"--threads", "N", MOST_THREADS, "work on N threads, 1 to 256 (as many as the machine has)"},
-    {"--help", nullptr, 0, "print this help and exit"},
-    {"--version", nullptr, 0, "print the version and exit"},
+    {"--data", "DIR", "folder", 0, "also write every figure as CSV in DIR, made if missing (docs/figures.md)"},
+    {"--check", nullptr, nullptr, 0, "exit 1 when hashFunction fails its verdict, 0 when it passes"},
+    {"--requests", "FILE", "file", 0,
+     "replay the cache's own requests from a CSV file, - for standard input (docs/replay.md)"},
+    {"--ways", "N", "count", MOST_WAYS, "records per key in the replay, 1 to 16 (1 unless given)"},
+    {"--threads", "N", "count", MOST_THREADS, "work on N threads, 1 to 256 (as many as the machine has)"},
+    {"--help", nullptr, nullptr, 0, "print this help and exit"},
+    {"--version", nullptr, nullptr, 0, "print the version and exit"},
 }};
 static_assert(MOST_WAYS == 16 && MOST_THREADS == 256, "the rows name the most");
 
@@ -66,11 +67,11 @@ bool readOptions(int argc, char** argv, diagnosis_options& chosen) {
             given[static_cast<std::size_t>(which)] = true;
             const char* value = row.value != nullptr && index + 1 < argc ? argv[++index] : nullptr;
             int32_t count = 0;
-            if (row.value != nullptr && value == nullptr) {
-                std::snprintf(why, sizeof why, "no %s after", row.most > 0 ? "count" : row.value);
-                problem = why;
-            } else if (row.most > 0 && !readCount(value, row.most, count)) {
+            if (row.most > 0 && (value == nullptr || !readCount(value, row.most, count))) {
                 std::snprintf(why, sizeof why, "no count of 1 to %d after", row.most);
+                problem = why;
+            } else if (row.value != nullptr && value == nullptr) {
+                std::snprintf(why, sizeof why, "no %s after", row.kind);
                 problem = why;
             }
             switch (which) {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -49,15 +50,15 @@ struct fault_seen {
     int64_t lines;
 };
 
-static_assert(FAULT_NAME + NAME_ZERO_BYTE == FAULT_NAME_ZERO &&
-              FAULT_NAME + NAME_NOT_READ == FAULT_NAME_NOT_READ);
+static_assert(FAULT_NAME + int32_t{NAME_ZERO_BYTE} == FAULT_NAME_ZERO &&
+              FAULT_NAME + int32_t{NAME_NOT_READ} == FAULT_NAME_NOT_READ);
 
 // A field's text as a refusal quotes it: at most 24 bytes, printable ASCII as it
 // is, every other byte as \xNN.
 struct shown_field {
     char text[112];
 };
-shown_field showField(const std::string& field) {
+shown_field showField(std::string_view field) {
     shown_field shown{};
     std::size_t used = 0;
     for (std::size_t index = 0; index < field.size() && index < 24; ++index) {
@@ -280,9 +281,12 @@ struct request_reader {
     const char* shown;
     request_stream& stream;
     distinct_index index;
-    // The record being read: its fields' texts (the wanted ones; every one of the
-    // header's), its width, the line it began on.
+    // The record being read: its fields' texts as the parser kept them (the wanted
+    // ones; every one of the header's), or each field's view of the input, where
+    // viewed; its width, the line it began on.
     std::vector<std::string> fields;
+    std::vector<std::string_view> views;
+    bool viewed;
     int32_t width;
     int64_t line;        // the line being read, from 1
     int64_t recordLine;  // the line the record began on
@@ -323,7 +327,7 @@ void readHeader(request_reader& reader) {
     std::array<int32_t, REQUEST_COLUMNS> found{};
     for (int32_t field = 0; field < reader.width; ++field)
         for (int32_t column = 0; column < REQUEST_COLUMNS; ++column)
-            if (reader.fields[at(field)] == COLUMN_NAMES[at(column)]) {
+            if (reader.views[at(field)] == COLUMN_NAMES[at(column)]) {
                 if (found[at(column)]++ > 0)
                     return fault(reader, FAULT_HEADER, 0, "the header names the column %s twice",
                                  COLUMN_NAMES[at(column)]);
@@ -355,7 +359,7 @@ void readRow(request_reader& reader) {
     for (int32_t field = 0; field < reader.width; ++field) {
         const int32_t column = reader.columnOf[at(field)];
         if (column < 0) continue;
-        const std::string& text = reader.fields[at(field)];
+        const std::string_view text = reader.views[at(field)];
         if (column == COLUMN_NAME) {
             name_fault why{};
             if (!readName(text.data(), text.size(), d.name, why)) {
@@ -366,17 +370,18 @@ void readRow(request_reader& reader) {
         }
         // A whole number: a sign, then one to ten digits; nothing else.
         std::size_t digit = text.size() > 0 && (text[0] == '-' || text[0] == '+') ? 1 : 0;
-        const bool whole = text.size() > digit && text.size() - digit <= 10 &&
-                           std::all_of(text.begin() + static_cast<std::ptrdiff_t>(digit), text.end(),
-                                       [](char c) { return c >= '0' && c <= '9'; });
+        bool whole = text.size() > digit && text.size() - digit <= 10;
+        int64_t number = 0;
+        for (std::size_t at = digit; whole && at < text.size(); ++at) {
+            whole = text[at] >= '0' && text[at] <= '9';
+            number = number * 10 + (text[at] - '0');
+        }
         if (!whole) {
             fault(reader, FAULT_NOT_A_NUMBER, column, "%s \"%s\" is not a whole number",
                   COLUMN_NAMES[at(column)], showField(text).text);
             sound = false;
             continue;
         }
-        int64_t number = 0;
-        for (; digit < text.size(); ++digit) number = number * 10 + (text[digit] - '0');
         if (text[0] == '-') number = -number;
         if (number < LOWEST[at(column)] || number > HIGHEST[at(column)]) {
             fault(reader, FAULT_OUT_OF_RANGE, column, "%s %lld is outside %d..%d",
@@ -402,7 +407,12 @@ void readRow(request_reader& reader) {
 
 // A record ends: a blank line is none; the first is the header.
 void endRecord(request_reader& reader) {
-    const bool blank = reader.width == 1 && reader.fields[0].empty();
+    if (!reader.viewed) {
+        reader.views.resize(at(reader.width));
+        for (int32_t field = 0; field < reader.width; ++field)
+            reader.views[at(field)] = reader.fields[at(field)];
+    }
+    const bool blank = reader.width == 1 && reader.views[0].empty();
     if (!blank) {
         if (reader.headerRead)
             readRow(reader);
@@ -410,6 +420,7 @@ void endRecord(request_reader& reader) {
             readHeader(reader);
     }
     reader.width = 0;
+    reader.viewed = false;
     for (std::string& field : reader.fields) field.clear();
 }
 
@@ -522,7 +533,7 @@ bool readRequestsFrom(std::FILE* in, const char* shown, request_stream& stream,
     stream = {};
     stream.owners = true;
     stream.origin = shown;
-    request_reader reader{shown, stream, {}, {}, 0, 1, 1, false, 0, {}, {}, 0, -1, 0};
+    request_reader reader{shown, stream, {}, {}, {}, false, 0, 1, 1, false, 0, {}, {}, 0, -1, 0};
     csv_parser parser{FIELD_START, nullptr, 0};
     bool pendingReturn = false;  // a carriage return: dropped before a line feed, else a byte
     std::vector<char> buffer(std::size_t{1} << 20);
@@ -532,6 +543,29 @@ bool readRequestsFrom(std::FILE* in, const char* shown, request_stream& stream,
         if (first && got >= 3 && std::memcmp(buffer.data(), "\xEF\xBB\xBF", 3) == 0) from = 3;
         first = false;
         for (std::size_t index = from; index < got; ++index) {
+            // A whole line in the buffer without a quote: its fields are viewed where
+            // they lie, split at its commas, its line end (LF or CRLF) dropped.
+            if (parser.state == FIELD_START && reader.width == 0 && !pendingReturn) {
+                const char* line = buffer.data() + index;
+                const auto* end = static_cast<const char*>(std::memchr(line, '\n', got - index));
+                if (end != nullptr && std::memchr(line, '"', static_cast<std::size_t>(end - line)) == nullptr) {
+                    const char* last = end > line && end[-1] == '\r' ? end - 1 : end;
+                    reader.views.clear();
+                    for (const char* field = line;; ++field) {
+                        const auto* comma = static_cast<const char*>(
+                            std::memchr(field, ',', static_cast<std::size_t>(last - field)));
+                        const char* fieldEnd = comma != nullptr ? comma : last;
+                        reader.views.emplace_back(field, static_cast<std::size_t>(fieldEnd - field));
+                        if (comma == nullptr) break;
+                        field = comma;
+                    }
+                    reader.width = static_cast<int32_t>(reader.views.size());
+                    reader.viewed = true;
+                    endLine(reader, parser);
+                    index = static_cast<std::size_t>(end - buffer.data());
+                    continue;
+                }
+            }
             const char c = buffer[index];
             if (pendingReturn) {
                 pendingReturn = false;
@@ -542,6 +576,15 @@ bool readRequestsFrom(std::FILE* in, const char* shown, request_stream& stream,
                 continue;
             }
             feed(reader, parser, c);
+            // The rest of a bare or quoted field's run of plain bytes, at once.
+            const bool bare = parser.state == BARE;
+            if (!bare && parser.state != QUOTED) continue;
+            std::size_t end = index + 1;
+            while (end < got && buffer[end] != '\n' && buffer[end] != '"' &&
+                   (!bare || (buffer[end] != ',' && buffer[end] != '\r')))
+                ++end;
+            if (parser.field != nullptr) parser.field->append(buffer.data() + index + 1, end - index - 1);
+            index = end - 1;
         }
     }
     if (std::ferror(in) != 0) {
