@@ -56,8 +56,9 @@ std::string makeRequests(int64_t requests, int32_t distinct) {
     for (int32_t index = 0; index < distinct; ++index) {
         char row[96];
         std::snprintf(row, sizeof row, "photo_%07u.jpg,%d,%u,%u,%u\n", randomBelow(state, 9999999),
-                      static_cast<int32_t>(randomBelow(state, 3)), 160 * (1 + randomBelow(state, 24)),
-                      90 * (1 + randomBelow(state, 24)), randomBelow(state, 2));
+                      static_cast<int32_t>(randomBelow(state, 3)),
+                      160 * (1 + randomBelow(state, 24)), 90 * (1 + randomBelow(state, 24)),
+                      randomBelow(state, 2));
         rows[static_cast<std::size_t>(index)] = row;
     }
     std::string text = "name,param,width,height,flag\n";
@@ -72,8 +73,12 @@ std::string makeRequests(int64_t requests, int32_t distinct) {
 
 }  // namespace
 
-void* operator new(std::size_t size) { return counted(std::malloc(std::max<std::size_t>(size, 1))); }
-void* operator new[](std::size_t size) { return counted(std::malloc(std::max<std::size_t>(size, 1))); }
+void* operator new(std::size_t size) {
+    return counted(std::malloc(std::max<std::size_t>(size, 1)));
+}
+void* operator new[](std::size_t size) {
+    return counted(std::malloc(std::max<std::size_t>(size, 1)));
+}
 void operator delete(void* block) noexcept { uncounted(block); }
 void operator delete[](void* block) noexcept { uncounted(block); }
 void operator delete(void* block, std::size_t /*size*/) noexcept { uncounted(block); }

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Static analysis of the project's sources (src/, tests/, bench/): cppcheck and
+# Static analysis of the project's sources (src/, src/diagnosis/, tests/, bench/): cppcheck and
 # clang-tidy (.clang-tidy) must both find nothing, every C++ file must keep the
 # house format (.clang-format), and shellcheck must find nothing in any shell
 # script. Takes the build folder holding compile_commands.json. Prints one line
@@ -7,9 +7,10 @@
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)  # before leaving the caller's folder
 cd "$(dirname "$0")/.."
-sources=(src/*.cpp tests/*.cpp bench/*.cpp)
+sources=(src/*.cpp src/diagnosis/*.cpp tests/*.cpp bench/*.cpp)
 
-clang-format --dry-run --Werror src/*.[ch]pp tests/*.cpp tests/consumer/*.cpp bench/*.[ch]pp
+clang-format --dry-run --Werror src/*.[ch]pp src/diagnosis/*.[ch]pp tests/*.cpp tests/consumer/*.cpp \
+    bench/*.[ch]pp
 echo "clang-format: clean"
 
 shellcheck scripts/*.sh tests/*.sh .ci/run
@@ -18,7 +19,7 @@ echo "shellcheck: clean"
 cppcheck --quiet --error-exitcode=1 --std=c++20 --language=c++ --inline-suppr \
     --enable=warning,performance,portability --suppress=missingIncludeSystem \
     --library=googletest -DEXPECTED_REPORT='""' \
-    -I src "${sources[@]}"
+    -DHFT_VERSION='""' -I src -I src/diagnosis "${sources[@]}"
 echo "cppcheck: clean"
 
 # clang-tidy counts the warnings it suppressed in system headers ("N warnings

@@ -158,9 +158,7 @@ int32_t firstTwoNameBytes(image_descriptor d) {
 }
 // mixedKey with one payload byte at a fixed place added, or a handful far apart: what a change
 // of one random payload byte almost never meets.
-int32_t payloadByteKey(image_descriptor d) {
-    return (mixedKey(d) + d.payload[123457]) % HASH_KEYS;
-}
+int32_t payloadByteKey(image_descriptor d) { return (mixedKey(d) + d.payload[123457]) % HASH_KEYS; }
 int32_t payloadBytesKey(image_descriptor d) {
     constexpr std::size_t PLACES[] = {0, 100003, 200006, 300009, sizeof d.payload - 1};
     uint32_t sum = 0;
@@ -366,7 +364,9 @@ TEST(Diagnosis, UniformlyRandomKeyFunctions) {
         named += diagnosis.causes.count > 0 ? 1 : 0;
         ASSERT_EQ(diagnosis.blind.repeats, 1) << "table " << table;
         failed +=
-            judge(outside_keys{}, diagnosis, EVERY_BYTE_REACHED, NO_KEYSETS.data(), KEYSETS).passes ? 0 : 1;
+            judge(outside_keys{}, diagnosis, EVERY_BYTE_REACHED, NO_KEYSETS.data(), KEYSETS).passes
+                ? 0
+                : 1;
         const double chances[SPREAD_CHANCES] = {
             emptyChance(diagnosis.random, diagnosis.spread.emptyKeys),
             diagnosis.random.busiestAtLeast,

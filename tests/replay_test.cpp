@@ -1,5 +1,5 @@
-#include "keysets.hpp"
 #include "replay.hpp"
+#include "keysets.hpp"
 #include "requests.hpp"
 
 #include <gtest/gtest.h>
@@ -23,7 +23,8 @@ std::vector<int32_t> lettered(const char* pattern) {
 std::vector<int32_t> loopTwice() {
     std::vector<int32_t> requests;
     for (int32_t pass = 0; pass < 2; ++pass)
-        for (int32_t descriptor = 0; descriptor <= HASH_KEYS; ++descriptor) requests.push_back(descriptor);
+        for (int32_t descriptor = 0; descriptor <= HASH_KEYS; ++descriptor)
+            requests.push_back(descriptor);
     return requests;
 }
 
@@ -58,7 +59,8 @@ TEST(Replay, KnownAnswers) {
         // loses only 0 and 800, which share key 0. A random key: 801 x P(Binomial(800, 1/800) < 1).
         {"801 in a loop, 1 record", loopTwice(), keyOfLoop, 1, 799, 0, 0, 800, 294.4871667514054},
         // Two records a key: room for all, but a random key still crowds some.
-        {"801 in a loop, 2 records", loopTwice(), keyOfLoop, 2, 801, 0, 801, 801, 589.3429031733383},
+        {"801 in a loop, 2 records", loopTwice(), keyOfLoop, 2, 801, 0, 801, 801,
+         589.3429031733383},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -98,10 +100,12 @@ TEST(Requests, Refusals) {
     };
     const std::string header = "name,param,width,height,flag\n";
     const Row rows[] = {
-        {"", "r.csv:1: no header: the file is empty, and must name the columns name, param, width,"
-             " height and flag"},
-        {"faro,1,2,3,0\n", "r.csv:1: no header: the first line must name the columns name, param,"
-                           " width, height and flag, in any order"},
+        {"",
+         "r.csv:1: no header: the file is empty, and must name the columns name, param, width,"
+         " height and flag"},
+        {"faro,1,2,3,0\n",
+         "r.csv:1: no header: the first line must name the columns name, param,"
+         " width, height and flag, in any order"},
         {"name,param,width,flag\nfaro,1,2,0\n", "r.csv:1: the header names no column height"},
         {"name,param,name,width,height,flag\n", "r.csv:1: the header names the column name twice"},
         {"name,param,width,height,flag\n\n", "r.csv:3: no requests after the header"},
@@ -116,25 +120,31 @@ TEST(Requests, Refusals) {
         {"name,param,width,height,flag\nfaro,1,2,3,256\n",
          "r.csv:2: flag 256 is outside 0..255 (1 line of the file has this fault)"},
         {"name,param,width,height,flag\nabcdefghijklmnopqrst,1,2,3,0\n",
-         "r.csv:2: name holds 20 bytes; a name holds at most 19 (1 line of the file has this fault)"},
+         "r.csv:2: name holds 20 bytes; a name holds at most 19 (1 line of the file has this "
+         "fault)"},
         // In C's form the bytes count, not the characters: 2 + 18.
         {header + csvField(R"("\xc3\xb1" "ghijklmnopqrstuvwx")") + ",1,2,3,0\n",
-         "r.csv:2: name holds 20 bytes; a name holds at most 19 (1 line of the file has this fault)"},
+         "r.csv:2: name holds 20 bytes; a name holds at most 19 (1 line of the file has this "
+         "fault)"},
         {header + csvField(R"("a\0b")") + ",1,2,3,0\n",
          "r.csv:2: name holds a zero byte (1 line of the file has this fault)"},
         {header + csvField(R"("\q")") + ",1,2,3,0\n",
          "r.csv:2: name \\q is an escape C would not read (1 line of the file has this fault)"},
         {header + csvField(R"("\x")") + ",1,2,3,0\n",
-         "r.csv:2: name \\x has no hex digit: an escape C would not read (1 line of the file has this"
+         "r.csv:2: name \\x has no hex digit: an escape C would not read (1 line of the file has "
+         "this"
          " fault)"},
         // C reads every hex digit after \x: the diagnosis breaks its strings where one follows.
         {header + csvField(R"("\xc3\xb1abc")") + ",1,2,3,0\n",
-         "r.csv:2: name \\xb1abc is out of range: an escape C would not read (1 line of the file has"
+         "r.csv:2: name \\xb1abc is out of range: an escape C would not read (1 line of the file "
+         "has"
          " this fault)"},
         {header + csvField(R"("ab)") + ",1,2,3,0\n",
-         "r.csv:2: name has a C string literal that never ends (1 line of the file has this fault)"},
+         "r.csv:2: name has a C string literal that never ends (1 line of the file has this "
+         "fault)"},
         {header + csvField(R"("ab" x)") + ",1,2,3,0\n",
-         "r.csv:2: name holds text between its C string literals (1 line of the file has this fault)"},
+         "r.csv:2: name holds text between its C string literals (1 line of the file has this "
+         "fault)"},
         {"name,param,width,height,flag\n\"faro\"x,1,2,3,0\n",
          "r.csv:2: text after a quoted field's closing quote (1 line of the file has this fault)"},
         {"name,param,width,height,flag\nfaro,1,2,3,0\n\"faro,1,2,3,0\n",
@@ -166,18 +176,25 @@ TEST(Requests, WhatIsRead) {
         {"columns in another order, another column, CRLF, a byte-order mark",
          "\xEF\xBB\xBFts,flag,height,width,param,name\r\n1,0,3,2,1,faro\r\n2,1,3,2,1,faro\r\n"
          "3,0,3,2,1,faro\r\n",
-         {0, 1, 0}, {"faro", "faro"}},
+         {0, 1, 0},
+         {"faro", "faro"}},
         {"a name pasted back from the diagnosis: C string literals, quoted as CSV",
-         "name,param,width,height,flag\n\"\"\"\\xc3\\xb1\"\" \"\"and\\xc3\\xba\"\"\",-128,0,65535,255\n"
-         "\xc3\xb1" "and\xc3\xba,-128,0,65535,255\n",
-         {0, 0}, {"\xc3\xb1" "and\xc3\xba"}},
+         "name,param,width,height,flag\n\"\"\"\\xc3\\xb1\"\" "
+         "\"\"and\\xc3\\xba\"\"\",-128,0,65535,255\n"
+         "\xc3\xb1"
+         "and\xc3\xba,-128,0,65535,255\n",
+         {0, 0},
+         {"\xc3\xb1"
+          "and\xc3\xba"}},
         {"every escape C reads, and \\u as UTF-8",
          "name,param,width,height,flag\n" + csvField(R"("\"\\\'\?\a\b\f\n\r\t\v\101\x42\u00e9")") +
              ",1,2,3,4\n",
-         {0}, {"\"\\'?\a\b\f\n\r\t\vAB\xc3\xa9"}},
+         {0},
+         {"\"\\'?\a\b\f\n\r\t\vAB\xc3\xa9"}},
         {"a quoted field across lines, empty lines, a last line without its line end",
          "name,param,width,height,flag\n\n\"two\nlines\",1,2,3,4\n\nplain,+5,0,0,0",
-         {0, 1}, {"two\nlines", "plain"}},
+         {0, 1},
+         {"two\nlines", "plain"}},
         {"an empty name", "name,param,width,height,flag\n,0,0,0,0\n\"\",0,0,0,0\n", {0, 0}, {""}},
     };
     for (const Row& row : rows) {
@@ -205,15 +222,17 @@ TEST(Requests, NamesPasteBack) {
     for (int32_t index = 0; index < NAMES; ++index) {
         fillDomainDescriptor(index, domainRecord);
         written.emplace_back(domainRecord.name);
-        file += csvField(escapeName(domainRecord.name).text) + ",0,0,0," + std::to_string(index % 256) + "\n";
+        file += csvField(escapeName(domainRecord.name).text) + ",0,0,0," +
+                std::to_string(index % 256) + "\n";
     }
     request_stream stream{};
     request_refusal refusal{};
     ASSERT_TRUE(readText(file, stream, refusal)) << refusal.text;
     ASSERT_EQ(stream.requests.size(), written.size());
     for (std::size_t index = 0; index < written.size(); ++index)
-        EXPECT_EQ(std::string(stream.distinct[static_cast<std::size_t>(stream.requests[index])].name),
-                  written[index]);
+        EXPECT_EQ(
+            std::string(stream.distinct[static_cast<std::size_t>(stream.requests[index])].name),
+            written[index]);
 }
 
 }  // namespace

@@ -198,7 +198,7 @@ run)  # the diagnosis's shared run, --check --data, into a folder with a file of
     echo "the user's" >"$shared/figures/notes.txt" && echo "an earlier run's" >"$shared/figures/keys.csv"
     run '' --check --data "$shared/figures"
     cp "$work/out" "$shared/out" && cp "$work/err" "$shared/err" && echo "$status" >"$shared/status"
-    [ "$status" -le 1 ] && [ -s "$work/out" ] || fail "the shared run" "exit $status: $(head -c 300 "$work/err")"
+    { [ "$status" -le 1 ] && [ -s "$work/out" ]; } || fail "the shared run" "exit $status: $(head -c 300 "$work/err")"
     ;;
 report)  # the output as pinned; the tester's arguments change nothing; the diagnosis's shared run
     if [ "$program" = hashFunctionTester ]; then
@@ -253,7 +253,7 @@ requests)  # the owner's requests, replayed as pinned, from a file and from a pi
             expect_error "--requests ${row%%:*} --data ${folder##*/}" "^$program: ${row#*:}\$" 2
         done
     done
-    [ "$(ls "$work/kept")" = replay.csv ] && [ "$(cat "$work/kept/replay.csv")" = "the user's" ] && [ ! -e "$work/new" ] ||
+    { [ "$(ls "$work/kept")" = replay.csv ] && [ "$(cat "$work/kept/replay.csv")" = "the user's" ] && [ ! -e "$work/new" ]; } ||
         fail "a refused file" "changed the figures' folders: $(ls -R "$work/kept" "$work/new" 2>&1)"
     ;;
 options)  # anything else is refused in one line, exit 2, with nothing written or removed
@@ -280,12 +280,13 @@ options)  # anything else is refused in one line, exit 2, with nothing written o
     # --help and --version, as GNU tools give them: on stdout, exit 0
     prefix=()
     run '' --data "$work/unused" --help
-    if expect_status "--help" 0 && [ -s "$work/err" ] || ! head -1 "$work/out" | grep -q "^${usage#; }" ||
+    expect_status "--help" 0
+    if [ -s "$work/err" ] || ! head -1 "$work/out" | grep -q "^${usage#; }" ||
         [ "$(grep -c '^  --[a-z]' "$work/out")" -ne 7 ] || [ -e "$work/unused" ]; then
         fail "--help" "not the usage and a line per option: $(head -c 300 "$work/out")"
     fi
     run '' --version
-    [ "$status" -eq 0 ] && grep -qx "$program [0-9]*\.[0-9]*\.[0-9]*" "$work/out" ||
+    { [ "$status" -eq 0 ] && grep -qx "$program [0-9]*\.[0-9]*\.[0-9]*" "$work/out"; } ||
         fail "--version" "exit $status: $(head -c 100 "$work/out")"
     ;;
 reach)  # a key that reads name[0] and name[1] alone is not said to read every field

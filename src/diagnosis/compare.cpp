@@ -84,7 +84,8 @@ bool compareCandidates(int32_t threads, const request_stream& stream, int32_t wa
         for (int32_t keyset = 0; keyset < compared.keysets; ++keyset) {
             const int32_t descriptors = keyed.sources[at(keyset)].descriptors;
             keysOf(keyed, candidate, keyset).resize(at(descriptors));
-            keyed.outsideParts[at(candidate * MOST_KEYSETS + keyset)].resize(at(partsOf(descriptors)));
+            keyed.outsideParts[at(candidate * MOST_KEYSETS + keyset)].resize(
+                at(partsOf(descriptors)));
             for (int32_t part = 0; part < partsOf(descriptors); ++part)
                 jobs.push_back({candidate, keyset, part});
         }
@@ -98,11 +99,12 @@ bool compareCandidates(int32_t threads, const request_stream& stream, int32_t wa
             measureReach(key, job.part * PART_BYTES, (job.part + 1) * PART_BYTES, record,
                          compared.candidates[at(job.candidate)].reach);
         else
-            keyKeysetPart(keyed.sources[at(job.keyset)], key, job.part * PART_DESCRIPTORS,
-                          std::min((job.part + 1) * PART_DESCRIPTORS,
-                                   keyed.sources[at(job.keyset)].descriptors),
-                          record, keysOf(keyed, job.candidate, job.keyset).data(),
-                          keyed.outsideParts[at(job.candidate * MOST_KEYSETS + job.keyset)][at(job.part)]);
+            keyKeysetPart(
+                keyed.sources[at(job.keyset)], key, job.part * PART_DESCRIPTORS,
+                std::min((job.part + 1) * PART_DESCRIPTORS,
+                         keyed.sources[at(job.keyset)].descriptors),
+                record, keysOf(keyed, job.candidate, job.keyset).data(),
+                keyed.outsideParts[at(job.candidate * MOST_KEYSETS + job.keyset)][at(job.part)]);
         showProgress("keyed parts", ++done, keyingJobs);
     });
 
@@ -111,7 +113,8 @@ bool compareCandidates(int32_t threads, const request_stream& stream, int32_t wa
         candidate_figures& measured = compared.candidates[at(candidate)];
         for (int32_t keyset = 0; keyset < compared.keysets; ++keyset) {
             outside_found found{};
-            for (const outside_found& part : keyed.outsideParts[at(candidate * MOST_KEYSETS + keyset)])
+            for (const outside_found& part :
+                 keyed.outsideParts[at(candidate * MOST_KEYSETS + keyset)])
                 found = joinOutside(found, part);
             measured.keysets[at(keyset)] = finishKeyset(
                 keyed.sources[at(keyset)], keysOf(keyed, candidate, keyset).data(), found, record);
@@ -125,8 +128,17 @@ bool compareCandidates(int32_t threads, const request_stream& stream, int32_t wa
 
     // The requests replayed under every candidate's keys and the baselines.
     replay_baselines& replay = compared.replay;
-    replay = {stream.owners, stream.origin, static_cast<int64_t>(stream.requests.size()),
-              stream.distinctCount, ways, 0, 0, 0, 0, 0, {}};
+    replay = {stream.owners,
+              stream.origin,
+              static_cast<int64_t>(stream.requests.size()),
+              stream.distinctCount,
+              ways,
+              0,
+              0,
+              0,
+              0,
+              0,
+              {}};
     const int32_t streamKeyset = stream.owners ? KEYSET_REQUESTS : KEYSET_NAMES_SET;
     std::vector<const int32_t*> tables;
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)

@@ -128,7 +128,9 @@ random_baseline randomBaseline(int32_t inputs, int32_t repeats, int32_t busiest)
     std::vector<double> summed(at(high - low + 2));  // tail(low + i); tail(high + 1) = 0
     for (int32_t k = high; k >= low; --k)
         summed[at(k - low)] = summed[at(k - low + 1)] + binomialProbability(inputs, k);
-    const auto tail = [&](int32_t k) { return k > high ? 0.0 : summed[at(std::max(k, low) - low)]; };
+    const auto tail = [&](int32_t k) {
+        return k > high ? 0.0 : summed[at(std::max(k, low) - low)];
+    };
     // log P(every key holds fewer than k inputs); a tail rounded past 1 counts as 1.
     const auto logAllBelow = [&tail](int32_t k) {
         return KEYS * std::log1p(-std::min(1.0, tail(k)));

@@ -221,8 +221,7 @@ void writeOutside(std::FILE* out, const compared_candidates& compared) {
             const keyset_figures& measured =
                 keyset < 0 ? figures.sweep : figures.keysets[at(keyset)];
             std::fprintf(out, "%s,%s,%d,%d,", keyCandidates[candidate].name,
-                         keyset < 0 ? SWEEP_TITLE : KEYSET_TITLES[at(keyset)],
-                         measured.descriptors,
+                         keyset < 0 ? SWEEP_TITLE : KEYSET_TITLES[at(keyset)], measured.descriptors,
                          measured.outside.count);
             if (measured.outside.count > 0) {
                 writeKeyedFields(out, measured.firstOutside);
@@ -243,7 +242,8 @@ void writeCrowd(std::FILE* out, const compared_candidates& compared) {
                 keyset < 0 ? figures.sweep : figures.keysets[at(keyset)];
             for (int32_t shown = 0; shown < measured.crowdCount; ++shown) {
                 std::fprintf(out, "%s,%s,%d,", keyCandidates[candidate].name,
-                             keyset < 0 ? SWEEP_TITLE : KEYSET_TITLES[at(keyset)], measured.busiestKey);
+                             keyset < 0 ? SWEEP_TITLE : KEYSET_TITLES[at(keyset)],
+                             measured.busiestKey);
                 writeKeyedFields(out, measured.crowd[at(shown)]);
                 std::fprintf(out, "\n");
             }
@@ -252,8 +252,8 @@ void writeCrowd(std::FILE* out, const compared_candidates& compared) {
 
 // Their names and headers, in that order.
 constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_NAMES = {
-    "keys.csv",  "counts.csv",  "fields.csv", "spread.csv",   "causes.csv",
-    "reach.csv", "outside.csv", "crowd.csv",  "verdicts.csv", "replay.csv", "headline.txt"};
+    "keys.csv",    "counts.csv", "fields.csv",   "spread.csv", "causes.csv",  "reach.csv",
+    "outside.csv", "crowd.csv",  "verdicts.csv", "replay.csv", "headline.txt"};
 constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_HEADERS = {
     "candidate,keyset,key,hits",
     "candidate,keyset,hits,keys,random,blind",
@@ -266,7 +266,8 @@ constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_HEADERS = {
     "candidate,keyset,descriptors,outside,name,param,width,height,flag,key",
     "candidate,keyset,key,name,param,width,height,flag",
     "candidate,verdict,reasons",
-    "candidate,stream,requests,distinct,ways,hits,outside,random_hits,random_sd,lru_hits,limit_hits",
+    "candidate,stream,requests,distinct,ways,hits,outside,random_hits,random_sd,lru_hits,limit_"
+    "hits",
     nullptr};  // the headline is text
 
 // The writers of one candidate's figures over the sweep, by file, up to the reach.
@@ -358,7 +359,6 @@ int writeFigures(const char* folder, const compared_candidates& compared) {
     return error != 0 ? 2 : 0;
 }
 
-
 int checkFiguresFolder(const char* folder) {
     struct stat status {};
     int cause = 0;
@@ -373,7 +373,9 @@ int checkFiguresFolder(const char* folder) {
     } else {  // to be made: its parent must be a folder it may write in
         std::vector<char> parent(folder, folder + std::strlen(folder) + 1);
         char* slash = std::strrchr(parent.data(), '/');
-        const char* parentPath = slash == nullptr ? "." : slash == parent.data() ? "/" : parent.data();
+        const char* parentPath = slash == nullptr         ? "."
+                                 : slash == parent.data() ? "/"
+                                                          : parent.data();
         if (slash != nullptr && slash != parent.data()) *slash = '\0';
         if (stat(parentPath, &status) != 0)
             cause = errno;

@@ -12,7 +12,8 @@
 namespace {
 
 constexpr const char* USAGE =
-    "usage: hashFunctionDiagnosis [--data DIR] [--check] [--requests FILE] [--ways N] [--threads N]";
+    "usage: hashFunctionDiagnosis [--data DIR] [--check] [--requests FILE] [--ways N] [--threads "
+    "N]";
 
 // Each option: its name, its value's, the counts it takes, and what it does.
 enum option_name : int32_t { DATA, CHECK, REQUESTS, WAYS, THREADS, HELP, VERSION, OPTIONS };
@@ -24,12 +25,15 @@ struct option_row {
     const char* meaning;
 };
 constexpr std::array<option_row, OPTIONS> OPTION_ROWS = {{
-    {"--data", "DIR", "folder", 0, "also write every figure as CSV in DIR, made if missing (docs/figures.md)"},
-    {"--check", nullptr, nullptr, 0, "exit 1 when hashFunction fails its verdict, 0 when it passes"},
+    {"--data", "DIR", "folder", 0,
+     "also write every figure as CSV in DIR, made if missing (docs/figures.md)"},
+    {"--check", nullptr, nullptr, 0,
+     "exit 1 when hashFunction fails its verdict, 0 when it passes"},
     {"--requests", "FILE", "file", 0,
      "replay the cache's own requests from a CSV file, - for standard input (docs/replay.md)"},
     {"--ways", "N", "count", MOST_WAYS, "records per key in the replay, 1 to 16 (1 unless given)"},
-    {"--threads", "N", "count", MOST_THREADS, "work on N threads, 1 to 256 (as many as the machine has)"},
+    {"--threads", "N", "count", MOST_THREADS,
+     "work on N threads, 1 to 256 (as many as the machine has)"},
     {"--help", nullptr, nullptr, 0, "print this help and exit"},
     {"--version", nullptr, nullptr, 0, "print the version and exit"},
 }};
@@ -54,7 +58,8 @@ bool readOptions(int argc, char** argv, diagnosis_options& chosen) {
     for (int index = 1; index < argc; ++index) {
         const char* option = argv[index];
         int32_t which = 0;
-        while (which < OPTIONS && std::strcmp(option, OPTION_ROWS[static_cast<std::size_t>(which)].name) != 0)
+        while (which < OPTIONS &&
+               std::strcmp(option, OPTION_ROWS[static_cast<std::size_t>(which)].name) != 0)
             ++which;
         const char* problem = nullptr;
         char why[64] = "";
@@ -75,13 +80,27 @@ bool readOptions(int argc, char** argv, diagnosis_options& chosen) {
                 problem = why;
             }
             switch (which) {
-                case DATA: chosen.figuresFolder = value; break;
-                case CHECK: chosen.check = true; break;
-                case REQUESTS: chosen.requests = value; break;
-                case WAYS: chosen.ways = count; break;
-                case THREADS: chosen.threads = count; break;
-                case HELP: chosen.help = true; break;
-                default: chosen.version = true; break;
+                case DATA:
+                    chosen.figuresFolder = value;
+                    break;
+                case CHECK:
+                    chosen.check = true;
+                    break;
+                case REQUESTS:
+                    chosen.requests = value;
+                    break;
+                case WAYS:
+                    chosen.ways = count;
+                    break;
+                case THREADS:
+                    chosen.threads = count;
+                    break;
+                case HELP:
+                    chosen.help = true;
+                    break;
+                default:
+                    chosen.version = true;
+                    break;
             }
         }
         if (problem != nullptr) {

@@ -75,11 +75,13 @@ stack_figures measureStackDistances(const std::vector<int32_t>& requests, int32_
     const auto n = static_cast<int64_t>(requests.size());
     std::vector<int32_t> marks(at(n + 1));
     const auto mark = [&marks, n](int64_t place, int32_t change) {
-        for (int64_t index = place + 1; index <= n; index += index & -index) marks[at(index)] += change;
+        for (int64_t index = place + 1; index <= n; index += index & -index)
+            marks[at(index)] += change;
     };
     const auto marksUpTo = [&marks](int64_t place) {
         int64_t count = 0;
-        for (int64_t index = place + 1; index > 0; index -= index & -index) count += marks[at(index)];
+        for (int64_t index = place + 1; index > 0; index -= index & -index)
+            count += marks[at(index)];
         return count;
     };
     std::vector<int32_t> last(at(descriptors), -1);

@@ -64,11 +64,11 @@ struct replay_baselines {
     int64_t requests;
     int32_t distinct;  // descriptors requested
     int32_t ways;
-    double randomHits;  // a uniformly random key function's expected hits, exact
-    double randomMean;  // over RANDOM_TABLES random key tables
-    double randomSd;    // their standard deviation
-    int64_t lruHits;    // LRU over HASH_KEYS x ways records, fully associative
-    int64_t limitHits;  // Belady's optimal replacement over as many records
+    double randomHits;               // a uniformly random key function's expected hits, exact
+    double randomMean;               // over RANDOM_TABLES random key tables
+    double randomSd;                 // their standard deviation
+    int64_t lruHits;                 // LRU over HASH_KEYS x ways records, fully associative
+    int64_t limitHits;               // Belady's optimal replacement over as many records
     std::vector<int32_t> distances;  // the requests at each stack distance
 };
 

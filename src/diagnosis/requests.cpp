@@ -18,7 +18,13 @@ namespace {
 std::size_t at(int64_t index) { return static_cast<std::size_t>(index); }
 
 // The columns a request file must name, in the record's order.
-enum request_column : int32_t { COLUMN_NAME, COLUMN_PARAM, COLUMN_WIDTH, COLUMN_HEIGHT, COLUMN_FLAG };
+enum request_column : int32_t {
+    COLUMN_NAME,
+    COLUMN_PARAM,
+    COLUMN_WIDTH,
+    COLUMN_HEIGHT,
+    COLUMN_FLAG
+};
 constexpr int32_t REQUEST_COLUMNS = 5;
 constexpr std::array<const char*, REQUEST_COLUMNS> COLUMN_NAMES = {"name", "param", "width",
                                                                    "height", "flag"};
@@ -75,15 +81,27 @@ shown_field showField(std::string_view field) {
 // The byte a one-character escape stands for, or -1.
 int32_t simpleEscape(char c) {
     switch (c) {
-        case '\'': case '"': case '?': case '\\': return c;
-        case 'a': return '\a';
-        case 'b': return '\b';
-        case 'f': return '\f';
-        case 'n': return '\n';
-        case 'r': return '\r';
-        case 't': return '\t';
-        case 'v': return '\v';
-        default: return -1;
+        case '\'':
+        case '"':
+        case '?':
+        case '\\':
+            return c;
+        case 'a':
+            return '\a';
+        case 'b':
+            return '\b';
+        case 'f':
+            return '\f';
+        case 'n':
+            return '\n';
+        case 'r':
+            return '\r';
+        case 't':
+            return '\t';
+        case 'v':
+            return '\v';
+        default:
+            return -1;
     }
 }
 
@@ -114,8 +132,8 @@ std::size_t readEscape(const char* field, std::size_t length, std::size_t at, na
     const std::size_t start = at - 1;
     const auto refuse = [&](const char* why) {
         fault.kind = NAME_NOT_READ;
-        std::snprintf(fault.text, sizeof fault.text, "%.*s %s", static_cast<int>(std::min<std::size_t>(at - start, 12)),
-                      field + start, why);
+        std::snprintf(fault.text, sizeof fault.text, "%.*s %s",
+                      static_cast<int>(std::min<std::size_t>(at - start, 12)), field + start, why);
         return std::size_t{0};
     };
     if (at >= length) return refuse("ends the name: an escape C would not read");
@@ -126,7 +144,8 @@ std::size_t readEscape(const char* field, std::size_t length, std::size_t at, na
     }
     if (c >= '0' && c <= '7') {  // one to three octal digits
         uint32_t value = static_cast<uint32_t>(c - '0');
-        for (int32_t digit = 1; digit < 3 && at < length && field[at] >= '0' && field[at] <= '7'; ++digit)
+        for (int32_t digit = 1; digit < 3 && at < length && field[at] >= '0' && field[at] <= '7';
+             ++digit)
             value = value * 8 + static_cast<uint32_t>(field[at++] - '0');
         if (value > 0xFF) return refuse("is out of range: an escape C would not read");
         bytes.add(value);
@@ -136,7 +155,8 @@ std::size_t readEscape(const char* field, std::size_t length, std::size_t at, na
         uint32_t value = 0;
         std::size_t digits = 0;
         for (; at < length && hexValue(field[at]) >= 0; ++at, ++digits)
-            value = std::min<uint32_t>(value * 16 + static_cast<uint32_t>(hexValue(field[at])), 0x100);
+            value =
+                std::min<uint32_t>(value * 16 + static_cast<uint32_t>(hexValue(field[at])), 0x100);
         if (digits == 0) return refuse("has no hex digit: an escape C would not read");
         if (value > 0xFF) return refuse("is out of range: an escape C would not read");
         bytes.add(value);
@@ -197,13 +217,15 @@ bool readName(const char* field, std::size_t length, char (&name)[IMAGE_NAME_SIZ
             }
             for (++index;; ++index) {
                 if (index >= length) {
-                    std::snprintf(fault.text, sizeof fault.text, "has a C string literal that never ends");
+                    std::snprintf(fault.text, sizeof fault.text,
+                                  "has a C string literal that never ends");
                     return false;
                 }
                 const char c = field[index];
                 if (c == '"') break;
                 if (c == '\n' || c == '\r') {
-                    std::snprintf(fault.text, sizeof fault.text, "has a line end in a C string literal");
+                    std::snprintf(fault.text, sizeof fault.text,
+                                  "has a line end in a C string literal");
                     return false;
                 }
                 if (c != '\\') {
@@ -363,7 +385,8 @@ void readRow(request_reader& reader) {
         if (column == COLUMN_NAME) {
             name_fault why{};
             if (!readName(text.data(), text.size(), d.name, why)) {
-                fault(reader, FAULT_NAME + static_cast<int32_t>(why.kind), column, "name %s", why.text);
+                fault(reader, FAULT_NAME + static_cast<int32_t>(why.kind), column, "name %s",
+                      why.text);
                 sound = false;
             }
             continue;
@@ -516,8 +539,8 @@ void refuse(const request_reader& reader, request_refusal& refusal) {
     const int32_t kind = reader.firstFault / REQUEST_COLUMNS;
     if (kind == FAULT_HEADER || kind == FAULT_NO_REQUESTS || kind == FAULT_TOO_MANY ||
         kind == FAULT_UNTERMINATED)
-        std::snprintf(refusal.text, sizeof refusal.text, "%s: %s:%lld: %s", DIAGNOSIS,
-                      reader.shown, static_cast<long long>(seen.line), seen.text);
+        std::snprintf(refusal.text, sizeof refusal.text, "%s: %s:%lld: %s", DIAGNOSIS, reader.shown,
+                      static_cast<long long>(seen.line), seen.text);
     else
         std::snprintf(refusal.text, sizeof refusal.text,
                       "%s: %s:%lld: %s (%lld line%s of the file ha%s this fault)", DIAGNOSIS,
@@ -548,14 +571,16 @@ bool readRequestsFrom(std::FILE* in, const char* shown, request_stream& stream,
             if (parser.state == FIELD_START && reader.width == 0 && !pendingReturn) {
                 const char* line = buffer.data() + index;
                 const auto* end = static_cast<const char*>(std::memchr(line, '\n', got - index));
-                if (end != nullptr && std::memchr(line, '"', static_cast<std::size_t>(end - line)) == nullptr) {
+                if (end != nullptr &&
+                    std::memchr(line, '"', static_cast<std::size_t>(end - line)) == nullptr) {
                     const char* last = end > line && end[-1] == '\r' ? end - 1 : end;
                     reader.views.clear();
                     for (const char* field = line;; ++field) {
                         const auto* comma = static_cast<const char*>(
                             std::memchr(field, ',', static_cast<std::size_t>(last - field)));
                         const char* fieldEnd = comma != nullptr ? comma : last;
-                        reader.views.emplace_back(field, static_cast<std::size_t>(fieldEnd - field));
+                        reader.views.emplace_back(field,
+                                                  static_cast<std::size_t>(fieldEnd - field));
                         if (comma == nullptr) break;
                         field = comma;
                     }
@@ -583,7 +608,8 @@ bool readRequestsFrom(std::FILE* in, const char* shown, request_stream& stream,
             while (end < got && buffer[end] != '\n' && buffer[end] != '"' &&
                    (!bare || (buffer[end] != ',' && buffer[end] != '\r')))
                 ++end;
-            if (parser.field != nullptr) parser.field->append(buffer.data() + index + 1, end - index - 1);
+            if (parser.field != nullptr)
+                parser.field->append(buffer.data() + index + 1, end - index - 1);
             index = end - 1;
         }
     }
@@ -656,7 +682,8 @@ zipf_thresholds zipfThresholds(int32_t n, double exponent) {
     zipf_thresholds zipf{std::vector<uint64_t>(at(n))};
     constexpr double WHOLE = 9007199254740992.0;  // 2^53
     for (int32_t rank = 0; rank + 1 < n; ++rank)
-        zipf.below[at(rank)] = static_cast<uint64_t>(std::floor(cumulative[at(rank)] / sum * WHOLE));
+        zipf.below[at(rank)] =
+            static_cast<uint64_t>(std::floor(cumulative[at(rank)] / sum * WHOLE));
     zipf.below[at(n - 1)] = uint64_t{1} << 53;
     return zipf;
 }
@@ -671,7 +698,8 @@ int32_t drawRank(uint64_t& state, const zipf_thresholds& zipf) {
 // A seeded order of 0 .. n - 1: Fisher and Yates's shuffle, from the last place
 // down, each place swapped with one at or below it.
 void shuffle(uint64_t& state, std::vector<int32_t>& order) {
-    for (std::size_t place = 0; place < order.size(); ++place) order[place] = static_cast<int32_t>(place);
+    for (std::size_t place = 0; place < order.size(); ++place)
+        order[place] = static_cast<int32_t>(place);
     for (std::size_t place = order.size() - 1; place > 0; --place)
         std::swap(order[place], order[randomBelow(state, static_cast<uint32_t>(place + 1))]);
 }
@@ -686,7 +714,8 @@ void makeDefaultStream(request_stream& stream) {
     std::vector<int32_t> images(KEYSET_NAMES);
     shuffle(state, images);  // the images by popularity, most popular first
     std::vector<std::vector<int32_t>> variants(KEYSET_NAMES, std::vector<int32_t>(NAME_VARIANTS));
-    for (std::vector<int32_t>& ranking : variants) shuffle(state, ranking);  // by image, in keyset order
+    for (std::vector<int32_t>& ranking : variants)
+        shuffle(state, ranking);  // by image, in keyset order
     const zipf_thresholds imageZipf = zipfThresholds(KEYSET_NAMES, ZIPF_EXPONENT);
     const zipf_thresholds variantZipf = zipfThresholds(NAME_VARIANTS, ZIPF_EXPONENT);
     std::vector<bool> seen(KEYSET_DESCRIPTORS);

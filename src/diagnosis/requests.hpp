@@ -14,10 +14,10 @@ struct request_stream {
     // The owner's requests, read from their file; else the default stream, whose
     // requests index the names keyset's descriptors and which keeps none itself.
     bool owners;
-    const char* origin;  // the owner's file, as the command line names it
+    const char* origin;                       // the owner's file, as the command line names it
     std::vector<packed_descriptor> distinct;  // the owner's, in the order first requested
     std::vector<int32_t> requests;            // each request's descriptor, in the order received
-    int32_t descriptors;   // what the requests index: distinct's size, or the names keyset's
+    int32_t descriptors;    // what the requests index: distinct's size, or the names keyset's
     int32_t distinctCount;  // the descriptors requested at least once
 };
 

@@ -29,7 +29,8 @@ __attribute__((format(printf, 2, 3))) void append(text_buffer& buffer, const cha
         std::vsnprintf(buffer.text + buffer.used, sizeof buffer.text - buffer.used, format, values);
     va_end(values);
     if (written > 0)
-        buffer.used = std::min(buffer.used + static_cast<std::size_t>(written), sizeof buffer.text - 1);
+        buffer.used =
+            std::min(buffer.used + static_cast<std::size_t>(written), sizeof buffer.text - 1);
 }
 
 // Where the line that starts at `from` ends: at the last space outside double
@@ -95,8 +96,8 @@ struct cell_text {
 cell_text fitting(int32_t width, std::initializer_list<const char*> texts) {
     cell_text shown{};
     for (const char* text : texts) {
-        std::snprintf(shown.text, sizeof shown.text, "%.*s", static_cast<int>(sizeof shown.text) - 1,
-                      text);
+        std::snprintf(shown.text, sizeof shown.text, "%.*s",
+                      static_cast<int>(sizeof shown.text) - 1, text);
         if (std::strlen(text) <= static_cast<std::size_t>(width)) break;
     }
     return shown;
@@ -362,7 +363,8 @@ cell_text shareText(int32_t part, int32_t whole) {
 // key's descriptors, a line each.
 void printKeysets(const compared_candidates& compared) {
     const bool owners = compared.keysets > KEYSETS;
-    const int32_t requested = owners ? compared.candidates[0].keysets[KEYSET_REQUESTS].descriptors : 0;
+    const int32_t requested =
+        owners ? compared.candidates[0].keysets[KEYSET_REQUESTS].descriptors : 0;
     text_buffer heading{};
     append(heading,
            "Keysets beyond the catalogue, %d descriptors each: names, %d generated file names over"
@@ -376,8 +378,8 @@ void printKeysets(const compared_candidates& compared) {
            ". Each candidate makes %lld calls: %d over the sweep, %d over the keysets%s and %d for"
            " the reach, each copying the %zu-byte record.",
            static_cast<long long>(CANDIDATE_CALLS) + requested, SWEEP_COMBINATIONS,
-           KEYSETS * KEYSET_DESCRIPTORS + requested, owners ? " and the requests" : "",
-           REACH_CALLS, sizeof(image_descriptor));
+           KEYSETS * KEYSET_DESCRIPTORS + requested, owners ? " and the requests" : "", REACH_CALLS,
+           sizeof(image_descriptor));
     std::printf("\n");
     printWrapped(heading.text, 0);
     printHeader(KEYSET_COLUMNS);
@@ -552,20 +554,21 @@ void printCandidates(const compared_candidates& compared) {
         const cell_text blind = hasBlindBaseline(diagnosis)
                                     ? spreadCells(diagnosis.spread, diagnosis.blind).sd
                                     : fitting(1, {"-"});
-        printRow(SWEEP_COLUMNS, {name, worstFieldText(diagnosis).text, cells.empty.text,
-                                 cells.busiest.text, cells.chance.text, cells.chiSquare.text,
-                                 cells.sd.text, blind.text});
+        printRow(SWEEP_COLUMNS,
+                 {name, worstFieldText(diagnosis).text, cells.empty.text, cells.busiest.text,
+                  cells.chance.text, cells.chiSquare.text, cells.sd.text, blind.text});
     }
     std::printf("\nWhat reaches the key, the keysets, and the verdict:\n");
     printHeader(VERDICT_COLUMNS);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
         const candidate_figures& figures = compared.candidates[at(candidate)];
-        printRow(VERDICT_COLUMNS,
-                 {keyCandidates[candidate].name, neverReadText(figures, VERDICT_COLUMNS[1].width).text,
-                  unreachedText(figures.reach, VERDICT_COLUMNS[2].width).text,
-                  worstKeysetText(figures, compared.keysets, VERDICT_COLUMNS[3].width).text,
-                  outsideText(figures, compared.keysets, VERDICT_COLUMNS[4].width).text,
-                  verdictCell(figures.verdict).text});
+        printRow(
+            VERDICT_COLUMNS,
+            {keyCandidates[candidate].name, neverReadText(figures, VERDICT_COLUMNS[1].width).text,
+             unreachedText(figures.reach, VERDICT_COLUMNS[2].width).text,
+             worstKeysetText(figures, compared.keysets, VERDICT_COLUMNS[3].width).text,
+             outsideText(figures, compared.keysets, VERDICT_COLUMNS[4].width).text,
+             verdictCell(figures.verdict).text});
     }
     std::printf("\n");
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
@@ -600,7 +603,8 @@ static_assert(fitsALine(REPLAY_COLUMNS));
 // hits in points of that share: "-3.21".
 cell_text percentOf(double hits, int64_t requests) {
     cell_text shown{};
-    std::snprintf(shown.text, sizeof shown.text, "%.2f%%", 100 * hits / static_cast<double>(requests));
+    std::snprintf(shown.text, sizeof shown.text, "%.2f%%",
+                  100 * hits / static_cast<double>(requests));
     return shown;
 }
 cell_text pointsOf(double difference, int64_t requests) {
@@ -638,17 +642,19 @@ void printReplay(const compared_candidates& compared) {
         const auto hits = static_cast<double>(counted.hits);
         cell_text hitsText{};
         cell_text outside{};
-        std::snprintf(hitsText.text, sizeof hitsText.text, "%lld", static_cast<long long>(counted.hits));
-        std::snprintf(outside.text, sizeof outside.text, "%lld", static_cast<long long>(counted.outside));
-        const cell_text sds = replay.randomSd > 0
-                                  ? realCell((hits - replay.randomHits) / replay.randomSd, 1, true, 7)
-                                  : fitting(1, {"-"});
-        printRow(REPLAY_COLUMNS,
-                 {keyCandidates[candidate].name, hitsText.text,
-                  percentOf(hits, replay.requests).text,
-                  pointsOf(hits - replay.randomHits, replay.requests).text, sds.text,
-                  pointsOf(hits - static_cast<double>(replay.lruHits), replay.requests).text,
-                  outside.text});
+        std::snprintf(hitsText.text, sizeof hitsText.text, "%lld",
+                      static_cast<long long>(counted.hits));
+        std::snprintf(outside.text, sizeof outside.text, "%lld",
+                      static_cast<long long>(counted.outside));
+        const cell_text sds =
+            replay.randomSd > 0 ? realCell((hits - replay.randomHits) / replay.randomSd, 1, true, 7)
+                                : fitting(1, {"-"});
+        printRow(
+            REPLAY_COLUMNS,
+            {keyCandidates[candidate].name, hitsText.text, percentOf(hits, replay.requests).text,
+             pointsOf(hits - replay.randomHits, replay.requests).text, sds.text,
+             pointsOf(hits - static_cast<double>(replay.lruHits), replay.requests).text,
+             outside.text});
     }
     line = {};
     append(line,
@@ -682,10 +688,11 @@ void printReplay(const compared_candidates& compared) {
     else
         std::snprintf(layout.text, sizeof layout.text, "%d records", replay.ways);
     line = {};
-    append(line, "%s %s %.1f points against a random key function; %s per key %s %.1f points"
+    append(line,
+           "%s %s %.1f points against a random key function; %s per key %s %.1f points"
            " against LRU.",
-           keyCandidates[0].name, keyLoss >= 0 ? "costs" : "gains", std::fabs(keyLoss),
-           layout.text, layoutLoss >= 0 ? "costs" : "gains", std::fabs(layoutLoss));
+           keyCandidates[0].name, keyLoss >= 0 ? "costs" : "gains", std::fabs(keyLoss), layout.text,
+           layoutLoss >= 0 ? "costs" : "gains", std::fabs(layoutLoss));
     std::printf("\n");
     printWrapped(line.text, 0, true);
 }
