@@ -50,6 +50,7 @@ double secondsSince(bench_clock::time_point start) {
 
 // A request file of `requests` rows over `distinct` descriptors, image-like
 // names, drawn by a power law over a seeded order (rank = distinct^u - 1).
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): requests, then descriptors
 std::string makeRequests(int64_t requests, int32_t distinct) {
     uint64_t state = 10000000;
     std::vector<std::string> rows(static_cast<std::size_t>(distinct));

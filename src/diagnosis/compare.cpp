@@ -141,6 +141,7 @@ bool compareCandidates(int32_t threads, const request_stream& stream, int32_t wa
               {}};
     const int32_t streamKeyset = stream.owners ? KEYSET_REQUESTS : KEYSET_NAMES_SET;
     std::vector<const int32_t*> tables;
+    tables.reserve(candidates);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
         tables.push_back(keysOf(keyed, candidate, streamKeyset).data());
     std::vector<replay_count> counts;

@@ -377,11 +377,10 @@ int checkFiguresFolder(const char* folder) {
                                  : slash == parent.data() ? "/"
                                                           : parent.data();
         if (slash != nullptr && slash != parent.data()) *slash = '\0';
-        if (stat(parentPath, &status) != 0)
-            cause = errno;
-        else if (!S_ISDIR(status.st_mode))
+        const bool there = stat(parentPath, &status) == 0;
+        if (there && !S_ISDIR(status.st_mode))
             cause = ENOTDIR;
-        else if (faccessat(AT_FDCWD, parentPath, W_OK | X_OK, AT_EACCESS) != 0)
+        else if (!there || faccessat(AT_FDCWD, parentPath, W_OK | X_OK, AT_EACCESS) != 0)
             cause = errno;
     }
     if (cause == 0) return 0;

@@ -30,12 +30,12 @@ int runDiagnosis(int argc, char** argv) {
     // What can be refused is refused before any work, with nothing on stdout and
     // no file written: a folder the figures cannot go in, a request file unread.
     if (chosen.figuresFolder != nullptr && checkFiguresFolder(chosen.figuresFolder) != 0) return 2;
-    request_stream stream;
+    request_stream stream{};
     if (chosen.requests == nullptr)
         makeDefaultStream(stream);
     else if (readRequests(chosen.requests, stream) != 0)
         return 2;
-    compared_candidates compared;
+    compared_candidates compared{};
     if (!compareCandidates(chosen.threads, stream, chosen.ways, compared)) {
         const outside_keys& outside = compared.candidates[0].outside;
         return refuseKey(DIAGNOSIS, outside.first, describeCombination(outside.firstAt).text);

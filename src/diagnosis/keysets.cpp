@@ -242,6 +242,7 @@ void fillPayload(uint64_t& state, image_descriptor& d) {
 
 }  // namespace
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a range, its first byte then its end
 void measureReach(key_function key, int32_t firstByte, int32_t endByte, image_descriptor& d,
                   reach_table& reach) {
     for (int32_t byte = firstByte; byte < endByte; ++byte) {

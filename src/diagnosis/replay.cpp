@@ -66,6 +66,7 @@ double randomHitChance(int64_t u, int32_t ways) {
     return sum;
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): as the declaration names them
 stack_figures measureStackDistances(const std::vector<int32_t>& requests, int32_t descriptors,
                                     int32_t ways) {
     stack_figures figures{0, 0, std::vector<int32_t>(at(std::max(descriptors, 1)))};

@@ -315,7 +315,7 @@ struct request_reader {
     bool headerRead;
     int32_t headerWidth;
     std::vector<int32_t> columnOf;  // a field's request column, or -1
-    std::array<fault_seen, FAULT_KINDS * REQUEST_COLUMNS> faults;
+    std::array<fault_seen, std::size_t{FAULT_KINDS} * REQUEST_COLUMNS> faults;
     int64_t firstFaultLine;
     int32_t firstFault;  // -1: none
     int64_t requests;
@@ -392,7 +392,7 @@ void readRow(request_reader& reader) {
             continue;
         }
         // A whole number: a sign, then one to ten digits; nothing else.
-        std::size_t digit = text.size() > 0 && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+        std::size_t digit = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
         bool whole = text.size() > digit && text.size() - digit <= 10;
         int64_t number = 0;
         for (std::size_t at = digit; whole && at < text.size(); ++at) {
@@ -672,6 +672,7 @@ constexpr uint64_t DEFAULT_STREAM_SEED = 240000;
 struct zipf_thresholds {
     std::vector<uint64_t> below;  // rank k is drawn when the draw lies below below[k]
 };
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the ranks, then their exponent
 zipf_thresholds zipfThresholds(int32_t n, double exponent) {
     std::vector<double> cumulative(at(n));
     double sum = 0;

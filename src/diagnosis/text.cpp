@@ -38,6 +38,7 @@ __attribute__((format(printf, 2, 3))) void append(text_buffer& buffer, const cha
 // them where there is none (a quoted name stays whole). With byClauses, at the
 // last such space after a comma or a semicolon instead, where one lies in the
 // line's last quarter. nullptr: the rest fits.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the text, then a place in it
 const char* lineEnd(const char* text, const char* from, std::size_t room, bool byClauses) {
     if (std::strlen(from) <= room) return nullptr;
     bool quoted = false;
@@ -446,7 +447,8 @@ cell_text neverReadText(const candidate_figures& figures, int32_t width) {
     if (!hasFigures(figures)) return fitting(width, {"-"});
     const field_names unread = neverReadNames(figures.diagnosis.fields, ",");
     int32_t count = 0;
-    for (const field_sharing& sharing : figures.diagnosis.fields) count += sharing.neverRead;
+    for (const field_sharing& sharing : figures.diagnosis.fields)
+        count += sharing.neverRead ? 1 : 0;
     cell_text counted{};
     std::snprintf(counted.text, sizeof counted.text, "%d fields", count);
     return fitting(width, {unread.text[0] != '\0' ? unread.text : "-", counted.text});
@@ -456,13 +458,15 @@ cell_text neverReadText(const candidate_figures& figures, int32_t width) {
 cell_text unreachedText(const reach_table& reach, int32_t width) {
     const byte_list unreached = unreachedBytes(reach);
     int32_t count = 0;
-    for (int32_t byte = 0; byte < BYTE_PAYLOAD; ++byte) count += reach[at(byte)].changed == 0;
+    for (int32_t byte = 0; byte < BYTE_PAYLOAD; ++byte)
+        count += reach[at(byte)].changed == 0 ? 1 : 0;
     cell_text counted{};
     std::snprintf(counted.text, sizeof counted.text, "%d bytes", count);
     return fitting(width, {unreached.text[0] != '\0' ? unreached.text : "-", counted.text});
 }
 
 // The keyset whose chi-square lies furthest above random, "names +87.3", or "-".
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): as the table's row gives them
 cell_text worstKeysetText(const candidate_figures& figures, int32_t keysets, int32_t width) {
     int32_t worst = -1;
     double worstSd = 0;
@@ -485,6 +489,7 @@ cell_text worstKeysetText(const candidate_figures& figures, int32_t keysets, int
 }
 
 // The keyset with the largest share of keys outside the table, "domain 49.8%", or "-".
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): as the table's row gives them
 cell_text outsideText(const candidate_figures& figures, int32_t keysets, int32_t width) {
     double most = 0;
     int32_t mostAt = -1;
