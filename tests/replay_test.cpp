@@ -75,6 +75,42 @@ TEST(Replay, KnownAnswers) {
     }
 }
 
+TEST(Replay, TheDefaultStream) {
+    // From an independent model in Python, written from docs/replay.md alone: the stream's first
+    // requests, a random key's exact expectation (to 48 digits; here 1e-12 relative), the 30
+    // random tables' mean (exactly a fraction) and sample sd, LRU and Belady.
+    request_stream stream{};
+    makeDefaultStream(stream);
+    EXPECT_EQ(stream.requests.size(), 240000u);
+    EXPECT_EQ(stream.distinctCount, 18626);
+    const std::vector<int32_t> first(stream.requests.begin(), stream.requests.begin() + 10);
+    EXPECT_EQ(first, (std::vector<int32_t>{3861, 11236, 11011, 3972, 754, 14101, 9543, 11642, 23484,
+                                           3699}));
+    struct Row {
+        int32_t ways;
+        double random, mean, sd;
+        int64_t lru, limit;
+    };
+    const Row rows[] = {
+        {1, 92155.994741640938364769553359, 1382401.0 / 15, 1147.229855011577467, 109084, 160847},
+        {2, 127656.052790474176403594169215, 127625.9, 616.749954922212965, 138091, 181922},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.ways << " records a key");
+        replay_baselines baselines{};
+        std::vector<replay_count> counts;
+        replayEverything(2, stream.requests, stream.descriptors, {}, row.ways, baselines, counts);
+        EXPECT_NEAR(baselines.randomHits, row.random, 1e-12 * row.random);
+        EXPECT_NEAR(baselines.randomMean, row.mean, 1e-12 * row.mean);
+        EXPECT_NEAR(baselines.randomSd, row.sd, 1e-12 * row.sd);
+        EXPECT_EQ(baselines.lruHits, row.lru);
+        EXPECT_EQ(baselines.limitHits, row.limit);
+        // The sampled mean lies within three standard errors of the exact expectation.
+        EXPECT_LE(std::fabs(baselines.randomMean - baselines.randomHits),
+                  3 * baselines.randomSd / std::sqrt(RANDOM_TABLES));
+    }
+}
+
 // A name field as CSV writes it: quoted, each double quote within doubled.
 std::string csvField(const std::string& text) {
     std::string quoted = "\"";
