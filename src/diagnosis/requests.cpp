@@ -260,7 +260,7 @@ namespace {
 // of their indices (plus 1; 0 is free), never more than half full.
 struct distinct_index {
     std::vector<int32_t> slots;
-    uint64_t mask;
+    std::size_t mask;
 };
 
 uint64_t hashPacked(const packed_descriptor& d) {
@@ -281,12 +281,13 @@ int32_t findOrAdd(distinct_index& index, std::vector<packed_descriptor>& distinc
         index.slots.assign(size, 0);
         index.mask = size - 1;
         for (std::size_t known = 0; known < distinct.size(); ++known) {
-            uint64_t slot = hashPacked(distinct[known]) & index.mask;
+            std::size_t slot = static_cast<std::size_t>(hashPacked(distinct[known])) & index.mask;
             while (index.slots[slot] != 0) slot = (slot + 1) & index.mask;
             index.slots[slot] = static_cast<int32_t>(known + 1);
         }
     }
-    for (uint64_t slot = hashPacked(d) & index.mask;; slot = (slot + 1) & index.mask) {
+    for (std::size_t slot = static_cast<std::size_t>(hashPacked(d)) & index.mask;;
+         slot = (slot + 1) & index.mask) {
         const int32_t found = index.slots[slot];
         if (found == 0) {
             distinct.push_back(d);
