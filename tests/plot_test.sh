@@ -98,6 +98,10 @@ refused "a name that gnuplot would read" "$in fields.csv, line 2: field is not a
 refused "a row of another width" "$in counts.csv, line 3: 5 fields, its header 6" <<<"sed -i '3s/,[^,]*\$//' counts.csv"
 refused "a non-number" "$in keys.csv, line 9: hits is not a number: 1e3" <<<"sed -i '9s/,[0-9]*\$/,1e3/' keys.csv"
 refused "a column missing" "$in fields.csv, line 1: no column ratio" <<<"sed -i '1s/,ratio,/,times,/' fields.csv"
+refused "no replay.csv" "$d has no readable replay.csv" <<<'rm replay.csv'
+refused "hits beyond the requests" "$in replay.csv, line 2: hits beyond the 240000 requests" \
+    <<<"sed -i '2s/,89135,/,240001,/' replay.csv"
+refused "a replay's candidate missing" "$in replay.csv holds candidates: 2, not 3" <<<"sed -i '4d' replay.csv"
 refused "missing output folder" "the output folder $work/none does not exist" "$work/none/a.png" <<<':'
 mkfifo "$pics/fifo" && mkdir "$pics/folder"
 refused "output path not a regular file" "the output path $pics/fifo is not a regular file" "$pics/fifo" <<<':'
