@@ -345,6 +345,35 @@ TEST(Diagnosis, Verdicts) {
     }
 }
 
+TEST(Diagnosis, TheOwnersRequestsJudged) {
+    // mixedKey passes over the sweep and the generated keysets; a fourth keyset, the owner's
+    // requests, with 1000 descriptors of which 500 share key 0, makes it fail, and only for it.
+    std::array<combination_keys, 1> keyOf;
+    outside_keys outside{};
+    const key_function key = mixedKey;
+    keyTheSweep(&key, 1, keyOf.data(), &outside);
+    key_diagnosis diagnosis;
+    diagnose(keyOf[0], diagnosis);
+    std::array<keyset_figures, MOST_KEYSETS> keysets{};
+    keyset_figures& requested = keysets[KEYSET_REQUESTS];
+    requested.descriptors = 1000;
+    requested.keyCount[0] = 500;
+    for (int32_t other = 1; other <= 500; ++other)
+        ++requested.keyCount[static_cast<std::size_t>(other)];
+    requested.spread = measureSpread(requested.keyCount);
+    requested.random = randomBaseline(1000, 1, requested.spread.busiest);
+    EXPECT_TRUE(judge(outside, diagnosis, EVERY_BYTE_REACHED, keysets.data(), KEYSETS).passes);
+    const key_verdict verdict =
+        judge(outside, diagnosis, EVERY_BYTE_REACHED, keysets.data(), MOST_KEYSETS);
+    EXPECT_FALSE(verdict.passes);
+    ASSERT_GT(verdict.clauses, 0);
+    for (int32_t clause = 0; clause < verdict.clauses; ++clause)
+        EXPECT_EQ(std::string(verdict.reasons + verdict.clauseAt[static_cast<std::size_t>(clause)])
+                      .rfind("requests: ", 0),
+                  0u)
+            << verdict.reasons;
+}
+
 // One that reads nothing is diagnosis.bad-keys' key 0, a well-mixed one diagnosis.mixed.
 TEST(Diagnosis, UniformlyRandomKeyFunctions) {
     // A uniformly random key function reads every field and shares keys only by chance: the cause
