@@ -216,9 +216,22 @@ mixed | candidates)  # a copy's output as pinned, its figures into a new folder
     run '' --check --data "$work/figures"
     pinned_run "--check --data into a new folder" "$work/figures"
     ;;
-threads)  # the same text and files, byte for byte, at any number of threads
+threads)  # the same text and files, byte for byte, at any number of threads; on a terminal, a run
+          # that lasts over a second (one thread) shows its progress on one line, cleared at the end
     for threads in 1 3; do
-        run '' --threads "$threads" --data "$work/figures-$threads"
+        if [ "$threads" = 1 ]; then  # stderr a terminal, through script(1)
+            command=$(printf '%q ' "${launch[@]}" --threads 1 --data "$work/figures-1")
+            script -qec "$command >$(printf %q "$work/out")" "$work/terminal" >/dev/null 2>&1
+            status=$? && : >"$work/err"
+            # What reached the terminal, script's own first and last lines aside, split at each return.
+            tr '\r' '\n' <"$work/terminal" | grep -v '^Script ' >"$work/shown"
+            if ! grep -q "^.\[K$program: keyed parts [0-9]* of [0-9]*\$" "$work/shown" ||
+                [ "$(tail -n 1 "$work/shown")" != $'\e[K' ]; then
+                fail "--threads 1 on a terminal" "no progress, or not cleared: $(tail -c 200 "$work/shown" | od -c | head -4)"
+            fi
+        else
+            run '' --threads "$threads" --data "$work/figures-$threads"
+        fi
         reference=$shared/out && expect_report "--threads $threads" quiet
         for file in "$shared/figures"/*; do
             [ "${file##*/}" = notes.txt ] || cmp -s "$file" "$work/figures-$threads/${file##*/}" ||
