@@ -128,17 +128,12 @@ bool compareCandidates(int32_t threads, const request_stream& stream, int32_t wa
 
     // The requests replayed under every candidate's keys and the baselines.
     replay_baselines& replay = compared.replay;
-    replay = {stream.owners,
-              stream.origin,
-              static_cast<int64_t>(stream.requests.size()),
-              stream.distinctCount,
-              ways,
-              0,
-              0,
-              0,
-              0,
-              0,
-              {}};
+    replay = {};
+    replay.owners = stream.owners;
+    replay.origin = stream.origin;
+    replay.requests = static_cast<int64_t>(stream.requests.size());
+    replay.distinct = stream.distinctCount;
+    replay.ways = ways;
     const int32_t streamKeyset = stream.owners ? KEYSET_REQUESTS : KEYSET_NAMES_SET;
     std::vector<const int32_t*> tables;
     tables.reserve(candidates);

@@ -69,7 +69,9 @@ double randomHitChance(int64_t u, int32_t ways) {
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): as the declaration names them
 stack_figures measureStackDistances(const std::vector<int32_t>& requests, int32_t descriptors,
                                     int32_t ways) {
-    stack_figures figures{0, 0, std::vector<int32_t>(at(std::max(descriptors, 1)))};
+    stack_figures figures{0, 0};
+    // distances[u]: the requests at stack distance u, at most descriptors - 1.
+    std::vector<int32_t> distances(at(std::max(descriptors, 1)));
     // marks: a Fenwick tree over the requests' places, 1 at each descriptor's last
     // request so far; the marks after place p are the distinct descriptors
     // requested since then.
@@ -91,7 +93,7 @@ stack_figures measureStackDistances(const std::vector<int32_t>& requests, int32_
         const int32_t descriptor = requests[at(place)];
         const int32_t before = last[at(descriptor)];
         if (before >= 0) {
-            ++figures.distances[at(seen - marksUpTo(before))];
+            ++distances[at(seen - marksUpTo(before))];
             mark(before, -1);
         } else {
             ++seen;
@@ -100,8 +102,8 @@ stack_figures measureStackDistances(const std::vector<int32_t>& requests, int32_
         last[at(descriptor)] = static_cast<int32_t>(place);
     }
     const int64_t records = int64_t{HASH_KEYS} * ways;
-    for (std::size_t u = 0; u < figures.distances.size(); ++u) {
-        const int32_t count = figures.distances[u];
+    for (std::size_t u = 0; u < distances.size(); ++u) {
+        const int32_t count = distances[u];
         if (count == 0) continue;
         if (static_cast<int64_t>(u) < records) figures.lruHits += count;
         figures.randomHits += count * randomHitChance(static_cast<int64_t>(u), ways);
@@ -187,10 +189,9 @@ void replayEverything(int32_t threads, const std::vector<int32_t>& requests, int
     std::atomic<int32_t> done{0};
     runJobs(threads, jobs, [&](int32_t job, image_descriptor& /*record*/) {
         if (job == STACK) {
-            stack_figures stack = measureStackDistances(requests, descriptors, ways);
+            const stack_figures stack = measureStackDistances(requests, descriptors, ways);
             baselines.lruHits = stack.lruHits;
             baselines.randomHits = stack.randomHits;
-            baselines.distances = std::move(stack.distances);
         } else if (job == LIMIT) {
             baselines.limitHits = limitHits(requests, descriptors, int64_t{HASH_KEYS} * ways);
         } else if (job < keyTables) {

@@ -42,9 +42,6 @@ replay_count replayRandomTable(const std::vector<int32_t>& requests, int32_t tab
 struct stack_figures {
     int64_t lruHits;
     double randomHits;
-    // distances[u]: the requests at distance u; their sum up to c - 1 is LRU's hits
-    // over c records.
-    std::vector<int32_t> distances;
 };
 stack_figures measureStackDistances(const std::vector<int32_t>& requests, int32_t descriptors,
                                     int32_t ways);
