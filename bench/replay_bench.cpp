@@ -107,9 +107,9 @@ int main(int argc, char** argv) {
 
     const bench_clock::time_point readingStarts = bench_clock::now();
     request_stream stream{};
-    request_refusal refusal{};
-    if (!readRequestsFrom(in, "generated", stream, refusal)) {
-        std::fprintf(stderr, "%s\n", refusal.text);
+    std::string refusal;
+    if (!readRequestsFrom(in, "generated", {false}, stream, refusal)) {
+        std::fprintf(stderr, "%s\n", refusal.c_str());
         return 1;
     }
     const double reading = secondsSince(readingStarts);

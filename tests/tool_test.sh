@@ -243,6 +243,7 @@ requests)  # the owner's requests, replayed as pinned, from a file and from a pi
            # refused before any work, in one line, exit 2, nothing on stdout, no figures' file touched
     file=${expected%/*}/requests-photos.csv
     run '' --requests "$file" --ways 3 --data "$work/figures"
+    cp "$work/out" "$work/photos.out"
     if expect_status "--requests FILE --ways 3" 0; then
         grep -qF "on the requests of $file: 3000 requests of 925 distinct descriptors" <(tr '\n' ' ' <"$work/out") ||
             fail "--requests FILE" "the replay does not name the file, its requests and its descriptors"
@@ -268,19 +269,61 @@ requests)  # the owner's requests, replayed as pinned, from a file and from a pi
     done
     { [ "$(ls "$work/kept")" = replay.csv ] && [ "$(cat "$work/kept/replay.csv")" = "the user's" ] && [ ! -e "$work/new" ]; } ||
         fail "a refused file" "changed the figures' folders: $(ls -R "$work/kept" "$work/new" 2>&1)"
+    # The file's widths and heights are pixels, past the catalogue's selectors: said, and replayed.
+    for field in "width past the selectors 0..5, up to 3840" "height past the selectors 0..4, up to 2160"; do
+        grep -qx "3000 requests have a $field: a selector, not pixels" "$work/photos.out" ||
+            fail "--requests FILE" "no line says the file's ${field%% *}s pass the selectors"
+    done
+    # The diagnosis's own crowd.csv is a request file; a file of one request, and of one
+    # descriptor, leave no nan, no inf and no plural of one.
+    run '' --requests "$work/figures/crowd.csv"
+    expect_status "--requests crowd.csv" 0 && grep -qF "on the requests of $work/figures/crowd.csv:" <(tr '\n' ' ' <"$work/out") ||
+        fail "--requests crowd.csv" "not read back: $(head -c 300 "$work/err")"
+    header='name,param,width,height,flag'
+    for rows in 'faro,1,2,3,0' 'faro,1,2,3,0 faro,1,2,3,0 faro,1,2,3,0'; do
+        printf '%s\n' "$header" $rows >"$work/one.csv"
+        run '' --requests "$work/one.csv"
+        expect_status "--requests with $rows" 0 &&
+            ! grep -Eiw -- '-?(nan|inf)|1 (requests|descriptors|keys|lines|records)' <(tr '\n' ' ' <"$work/out") ||
+            fail "--requests with $rows" "$(grep -Eiw -- '-?(nan|inf)|1 (requests|descriptors|keys|lines|records)' "$work/out" | head -3)"
+    done
+    # A name past the record's field: refused, naming the option, or with it cut and counted.
+    printf '%s\n' "$header" 'abcdefghijklmnopqrstuvw,1,2,3,0' 'abcdefghijklmnopqrsXYZ,1,2,3,0' >"$work/long.csv"
+    run '' --requests "$work/long.csv"
+    expect_error "a long name" "^$program: $work/long.csv:2: name holds 23 bytes, past the 19 a name holds: --cut-names keeps its first 19 \\(2 lines of the file have this fault\\)\$" 2
+    run '' --requests="$work/long.csv" --cut-names
+    expect_status "--cut-names" 0 && grep -qx -- "--cut-names cut the names of 2 requests to their first 19 bytes: 1 distinct name as kept" "$work/out" ||
+        fail "--cut-names" "the cut names are not told: $(grep -- --cut-names "$work/out")"
+    # Hostile input, refused in one line at the row that runs past 64 KiB, in 1 s and, where the
+    # build has no sanitizers (whose shadow memory needs terabytes of address space), 64 MiB.
+    limit='ulimit -v 65536;'
+    [ "$build" = sanitized ] && limit=
+    past='a row runs past 65536 bytes, the most a row holds; the file was read no further$'
+    truncate -s 2G "$work/zeros.csv"
+    prefix=(timeout 1)
+    for row in "exec </dev/zero:standard input:1" "exec < <(head -c 2000000000 /dev/zero):standard input:1" \
+        "exec <$(printf %q "$work/zeros.csv"):$work/zeros.csv:1" \
+        "exec < <(echo $header; head -c 20000000 /dev/zero | tr '\\0' ,):standard input:2"; do
+        run "$limit ${row%%:*}" --requests "$([[ $row == *zeros.csv* ]] && echo "$work/zeros.csv" || echo -)"
+        expect_error "hostile: ${row%%:*}" "^$program: ${row#*:}: $past" 2
+    done
+    prefix=()
     ;;
-options)  # anything else is refused in one line, exit 2, with nothing written or removed
-    usage='; usage: hashFunctionDiagnosis \[--data DIR\] \[--check\] \[--requests FILE\] \[--ways N\] \[--threads N\]$'
+options)  # anything else is refused in one line, exit 2, with nothing written or removed; a value
+         # after its option or an =, -h as --help
+    usage='; see hashFunctionDiagnosis --help$'
     mkdir -m 755 "$work/kept" && echo "the user's" >"$work/kept/keys.csv" && chmod 555 "$work/kept" && touch "$work/file"
     # A folder it may not write, as a user who may not: root may write any folder.
     [ "$(id -u)" -eq 0 ] && chmod 755 "$work" && as=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
     for row in "-x:unknown option -x$usage" "--data:no folder after --data$usage" "--check --check:a second --check$usage" \
-        "--data $work/a --data $work/b:a second --data$usage" "--threads 0:no count of 1 to 256 after --threads$usage" \
-        "--threads 2 --threads 2:a second --threads$usage" "--threads 2x:no count of 1 to 256 after --threads$usage" \
-        "--ways 17:no count of 1 to 16 after --ways$usage" "--ways -1:no count of 1 to 16 after --ways$usage" \
-        "--requests:no file after --requests$usage" "--check --requests x --ways:no count of 1 to 16 after --ways$usage" \
+        "--data $work/a --data $work/b:a second --data$usage" "--threads 0:--threads 0 is outside 1..256$usage" \
+        "--threads 2 --threads=2:a second --threads$usage" "--threads 2x:--threads 2x is not a whole number$usage" \
+        "--ways 17:--ways 17 is outside 1..16$usage" "--ways=-1:--ways -1 is outside 1..16$usage" \
+        "--ways=99999999999999999999:--ways 99999999999999999999 is outside 1..16$usage" \
+        "--requests:no file after --requests$usage" "--check --requests x --ways:no count after --ways$usage" \
+        "--ways=:no count after --ways$usage" "--check=yes:--check takes no value$usage" \
         "--data $work/file:cannot use the folder $work/file: Not a directory\$" \
-        "--data $work/none/figures:cannot use the folder $work/none/figures: No such file or directory\$" \
+        "--data=$work/none/figures:cannot use the folder $work/none/figures: No such file or directory\$" \
         "--data $work/cut:cannot write the figures in $work/cut: File too large\$" \
         "--data $work/kept:cannot write the figures in $work/kept: Permission denied\$"; do
         prefix=() && [[ $row == *kept:* ]] && prefix=("${as[@]}")
@@ -290,14 +333,18 @@ options)  # anything else is refused in one line, exit 2, with nothing written o
     done
     [ "$(ls -A "$work" "$work/kept" && cat "$work/kept/keys.csv")" = "$(printf '%s\n' \
         "$work:" err file kept out '' "$work/kept:" keys.csv "the user's")" ] || fail "refusals" "$(ls -AR "$work")"
-    # --help and --version, as GNU tools give them: on stdout, exit 0
+    # --help, -h and --version, as GNU tools give them: on stdout, exit 0, within 100 columns
     prefix=()
-    run '' --data "$work/unused" --help
-    expect_status "--help" 0
-    if [ -s "$work/err" ] || ! head -1 "$work/out" | grep -q "^${usage#; }" ||
-        [ "$(grep -c '^  --[a-z]' "$work/out")" -ne 7 ] || [ -e "$work/unused" ]; then
-        fail "--help" "not the usage and a line per option: $(head -c 300 "$work/out")"
-    fi
+    for help in --help -h; do
+        run '' --data="$work/unused" "$help"
+        expect_status "$help" 0
+        if [ -s "$work/err" ] || ! head -1 "$work/out" | grep -q "^usage: $program \[--data DIR\] " ||
+            [ "$(grep -c '^  --[a-z]' "$work/out")" -ne 8 ] || [ -e "$work/unused" ] ||
+            ! grep -q 'selectors (indices into commonWidth and commonHeight), not pixels' <(tr '\n' ' ' <"$work/out" | tr -s ' ') ||
+            ! awk 'length($0) > 100 { exit 1 }' "$work/out"; then
+            fail "$help" "not the usage and a line per option, within 100 columns: $(head -c 300 "$work/out")"
+        fi
+    done
     run '' --version
     { [ "$status" -eq 0 ] && grep -qx "$program [0-9]*\.[0-9]*\.[0-9]*" "$work/out"; } ||
         fail "--version" "exit $status: $(head -c 100 "$work/out")"

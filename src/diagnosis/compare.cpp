@@ -130,10 +130,11 @@ bool compareCandidates(int32_t threads, const request_stream& stream, int32_t wa
     replay_baselines& replay = compared.replay;
     replay = {};
     replay.owners = stream.owners;
-    replay.origin = stream.origin;
+    replay.origin = stream.origin.c_str();
     replay.requests = static_cast<int64_t>(stream.requests.size());
     replay.distinct = stream.distinctCount;
     replay.ways = ways;
+    compared.notes = stream.notes;
     const int32_t streamKeyset = stream.owners ? KEYSET_REQUESTS : KEYSET_NAMES_SET;
     std::vector<const int32_t*> tables;
     tables.reserve(candidates);

@@ -31,6 +31,7 @@ struct compared_candidates {
     std::vector<candidate_figures> candidates;  // candidates[c] for keyCandidates[c]
     int32_t keysets;  // the keysets judged: KEYSETS, and the owner's requests where given
     replay_baselines replay;
+    request_notes notes;  // what the owner's file held beyond the catalogue
 };
 
 // The calls each candidate makes, each copying the whole record: the sweep, the

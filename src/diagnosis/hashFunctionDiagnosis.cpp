@@ -33,7 +33,7 @@ int runDiagnosis(int argc, char** argv) {
     request_stream stream{};
     if (chosen.requests == nullptr)
         makeDefaultStream(stream);
-    else if (readRequests(chosen.requests, stream) != 0)
+    else if (readRequests(chosen.requests, {chosen.cutNames}, stream) != 0)
         return 2;
     compared_candidates compared{};
     if (!compareCandidates(chosen.threads, stream, chosen.ways, compared)) {

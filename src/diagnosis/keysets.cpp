@@ -1,10 +1,14 @@
 #include "keysets.hpp"
 
+#include "requests.hpp"
+
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <vector>
 
 namespace {
 
@@ -315,4 +319,73 @@ byte_list unreachedBytes(const reach_table& reach) {
         byte = last;
     }
     return shown;
+}
+
+namespace {
+
+std::size_t at(int64_t index) { return static_cast<std::size_t>(index); }
+
+constexpr uint64_t DEFAULT_STREAM_SEED = 240000;
+
+// A Zipf draw over ranks 0 .. n - 1, P(rank k) proportional to 1 / (k + 1)^s: the
+// cumulative weights as thresholds out of 2^53, each rounded down, the last 2^53,
+// so that a draw compares whole numbers alone.
+struct zipf_thresholds {
+    std::vector<uint64_t> below;  // rank k is drawn when the draw lies below below[k]
+};
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the ranks, then their exponent
+zipf_thresholds zipfThresholds(int32_t n, double exponent) {
+    std::vector<double> cumulative(at(n));
+    double sum = 0;
+    for (int32_t rank = 0; rank < n; ++rank) {
+        sum += 1 / std::pow(rank + 1.0, exponent);
+        cumulative[at(rank)] = sum;
+    }
+    zipf_thresholds zipf{std::vector<uint64_t>(at(n))};
+    constexpr double WHOLE = 9007199254740992.0;  // 2^53
+    for (int32_t rank = 0; rank + 1 < n; ++rank)
+        zipf.below[at(rank)] =
+            static_cast<uint64_t>(std::floor(cumulative[at(rank)] / sum * WHOLE));
+    zipf.below[at(n - 1)] = uint64_t{1} << 53;
+    return zipf;
+}
+
+// The rank of the stream's next draw: its top 53 bits against the thresholds.
+int32_t drawRank(uint64_t& state, const zipf_thresholds& zipf) {
+    const uint64_t draw = nextRandom(state) >> 11;
+    return static_cast<int32_t>(std::upper_bound(zipf.below.begin(), zipf.below.end(), draw) -
+                                zipf.below.begin());
+}
+
+// A seeded order of 0 .. n - 1: Fisher and Yates's shuffle, from the last place
+// down, each place swapped with one at or below it.
+void shuffle(uint64_t& state, std::vector<int32_t>& order) {
+    for (std::size_t place = 0; place < order.size(); ++place)
+        order[place] = static_cast<int32_t>(place);
+    for (std::size_t place = order.size() - 1; place > 0; --place)
+        std::swap(order[place], order[randomBelow(state, static_cast<uint32_t>(place + 1))]);
+}
+
+}  // namespace
+
+void makeDefaultStream(request_stream& stream) {
+    stream = {};
+    stream.owners = false;
+    stream.descriptors = KEYSET_DESCRIPTORS;
+    uint64_t state = DEFAULT_STREAM_SEED;
+    std::vector<int32_t> images(KEYSET_NAMES);
+    shuffle(state, images);  // the images by popularity, most popular first
+    std::vector<std::vector<int32_t>> variants(KEYSET_NAMES, std::vector<int32_t>(NAME_VARIANTS));
+    for (std::vector<int32_t>& ranking : variants)
+        shuffle(state, ranking);  // by image, in keyset order
+    const zipf_thresholds imageZipf = zipfThresholds(KEYSET_NAMES, ZIPF_EXPONENT);
+    const zipf_thresholds variantZipf = zipfThresholds(NAME_VARIANTS, ZIPF_EXPONENT);
+    std::vector<bool> seen(KEYSET_DESCRIPTORS);
+    stream.requests.resize(DEFAULT_REQUESTS);
+    for (int32_t& request : stream.requests) {
+        const int32_t image = images[at(drawRank(state, imageZipf))];
+        request = image * NAME_VARIANTS + variants[at(image)][at(drawRank(state, variantZipf))];
+        stream.distinctCount += seen[at(request)] ? 0 : 1;
+        seen[at(request)] = true;
+    }
 }

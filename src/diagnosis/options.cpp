@@ -3,20 +3,34 @@
 #include "replay.hpp"
 #include "workers.hpp"
 
+#include "cache_key.hpp"
+
+#include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
+// The usage, as --help opens with it, its lines within 100 columns; a refusal
+// points to --help.
 constexpr const char* USAGE =
-    "usage: hashFunctionDiagnosis [--data DIR] [--check] [--requests FILE] [--ways N] [--threads "
-    "N]";
+    "usage: hashFunctionDiagnosis [--data DIR] [--check] [--requests FILE] [--cut-names]\n"
+    "                             [--ways N] [--threads N]";
 
 // Each option: its name, its value's, the counts it takes, and what it does.
-enum option_name : int32_t { DATA, CHECK, REQUESTS, WAYS, THREADS, HELP, VERSION, OPTIONS };
+enum option_name : int32_t {
+    DATA,
+    CHECK,
+    REQUESTS,
+    CUT_NAMES,
+    WAYS,
+    THREADS,
+    HELP,
+    VERSION,
+    OPTIONS
+};
 struct option_row {
     const char* name;
     const char* value;  // nullptr: it takes none
@@ -30,55 +44,69 @@ constexpr std::array<option_row, OPTIONS> OPTION_ROWS = {{
     {"--check", nullptr, nullptr, 0,
      "exit 1 when hashFunction fails its verdict, 0 when it passes"},
     {"--requests", "FILE", "file", 0,
-     "replay the cache's own requests from a CSV file, - for standard input (docs/replay.md)"},
+     "replay the cache's own requests from a CSV file, - for standard input: columns name,"
+     " param, width, height and flag, width and height the record's selectors (indices into"
+     " commonWidth and commonHeight), not pixels (docs/replay.md)"},
+    {"--cut-names", nullptr, nullptr, 0,
+     "keep a request's name of more than 19 bytes as its first 19, as the record's field"
+     " would, rather than refuse the file"},
     {"--ways", "N", "count", MOST_WAYS, "records per key in the replay, 1 to 16 (1 unless given)"},
     {"--threads", "N", "count", MOST_THREADS,
      "work on N threads, 1 to 256 (as many as the machine has)"},
-    {"--help", nullptr, nullptr, 0, "print this help and exit"},
+    {"--help", nullptr, nullptr, 0, "print this help and exit; -h too"},
     {"--version", nullptr, nullptr, 0, "print the version and exit"},
 }};
-static_assert(MOST_WAYS == 16 && MOST_THREADS == 256, "the rows name the most");
+static_assert(MOST_WAYS == 16 && MOST_THREADS == 256 && IMAGE_NAME_SIZE == 20,
+              "the rows name the most");
 
-// A whole number from 1 to most, written as digits alone.
-bool readCount(const char* text, int32_t most, int32_t& count) {
-    if (text[0] < '0' || text[0] > '9') return false;
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(text, &end, 10);
-    if (errno != 0 || *end != '\0' || value < 1 || value > most) return false;
+// Why a count's text is no count of 1 to most, or "" where it is one.
+std::string countFault(const std::string& option, const char* text, int32_t most, int32_t& count) {
+    const std::size_t signs = text[0] == '-' || text[0] == '+' ? 1 : 0;
+    const std::size_t length = std::strlen(text);
+    if (length == signs || std::strspn(text + signs, "0123456789") != length - signs)
+        return option + " " + text + " is not a whole number";
+    long long value = 0;
+    for (const char* digit = text + signs; *digit != '\0'; ++digit)
+        value = std::min(value * 10 + (*digit - '0'), 1LL << 40);
+    if (text[0] == '-') value = -value;
+    if (value < 1 || value > most)
+        return option + " " + text + " is outside 1.." + std::to_string(most);
     count = static_cast<int32_t>(value);
-    return true;
+    return "";
 }
 
 }  // namespace
 
 bool readOptions(int argc, char** argv, diagnosis_options& chosen) {
-    chosen = {nullptr, false, nullptr, 0, 0, false, false};
+    chosen = {nullptr, false, nullptr, false, 0, 0, false, false};
     std::array<bool, OPTIONS> given{};
     for (int index = 1; index < argc; ++index) {
-        const char* option = argv[index];
+        // --name=value is --name value; -h is --help.
+        std::string option = std::strcmp(argv[index], "-h") == 0 ? "--help" : argv[index];
+        const std::size_t equals = option.rfind("--", 0) == 0 ? option.find('=') : option.npos;
+        const char* attached = equals == option.npos ? nullptr : argv[index] + equals + 1;
+        option = option.substr(0, equals);
         int32_t which = 0;
-        while (which < OPTIONS &&
-               std::strcmp(option, OPTION_ROWS[static_cast<std::size_t>(which)].name) != 0)
+        while (which < OPTIONS && option != OPTION_ROWS[static_cast<std::size_t>(which)].name)
             ++which;
-        const char* problem = nullptr;
-        char why[64] = "";
+        std::string problem;
         if (which == OPTIONS) {
-            problem = "unknown option";
+            problem = "unknown option " + option;
         } else if (given[static_cast<std::size_t>(which)]) {
-            problem = "a second";
+            problem = "a second " + option;
         } else {
             const option_row& row = OPTION_ROWS[static_cast<std::size_t>(which)];
             given[static_cast<std::size_t>(which)] = true;
-            const char* value = row.value != nullptr && index + 1 < argc ? argv[++index] : nullptr;
+            const char* value = attached;
+            if (row.value != nullptr && value == nullptr && index + 1 < argc) value = argv[++index];
+            if (value != nullptr && value[0] == '\0') value = nullptr;
             int32_t count = 0;
-            if (row.most > 0 && (value == nullptr || !readCount(value, row.most, count))) {
-                std::snprintf(why, sizeof why, "no count of 1 to %d after", row.most);
-                problem = why;
-            } else if (row.value != nullptr && value == nullptr) {
-                std::snprintf(why, sizeof why, "no %s after", row.kind);
-                problem = why;
-            }
+            if (row.value == nullptr && attached != nullptr)
+                problem = option + " takes no value";
+            else if (row.value != nullptr && value == nullptr)
+                problem = std::string("no ") + row.kind + " after " + option;
+            else if (row.most > 0)
+                problem = countFault(option, value, row.most, count);
             switch (which) {
                 case DATA:
                     chosen.figuresFolder = value;
@@ -88,6 +116,9 @@ bool readOptions(int argc, char** argv, diagnosis_options& chosen) {
                     break;
                 case REQUESTS:
                     chosen.requests = value;
+                    break;
+                case CUT_NAMES:
+                    chosen.cutNames = true;
                     break;
                 case WAYS:
                     chosen.ways = count;
@@ -103,8 +134,8 @@ bool readOptions(int argc, char** argv, diagnosis_options& chosen) {
                     break;
             }
         }
-        if (problem != nullptr) {
-            std::fprintf(stderr, "%s: %s %s; %s\n", DIAGNOSIS, problem, option, USAGE);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "%s: %s; see %s --help\n", DIAGNOSIS, problem.c_str(), DIAGNOSIS);
             return false;
         }
     }
@@ -124,7 +155,18 @@ void printHelp() {
         char named[32];
         std::snprintf(named, sizeof named, "%s%s%s", row.name, row.value != nullptr ? " " : "",
                       row.value != nullptr ? row.value : "");
-        std::printf("  %-16s %s\n", named, row.meaning);
+        // The meaning in lines of at most 100 columns, under its own first column.
+        constexpr std::size_t ROOM = 100 - 19;
+        const char* rest = row.meaning;
+        const char* lead = named;
+        while (std::strlen(rest) > ROOM) {
+            std::size_t end = ROOM;
+            while (end > 0 && rest[end] != ' ') --end;
+            std::printf("  %-16s %.*s\n", lead, static_cast<int>(end), rest);
+            rest += end + 1;
+            lead = "";
+        }
+        std::printf("  %-16s %s\n", lead, rest);
     }
 }
 

@@ -9,14 +9,16 @@ struct diagnosis_options {
     const char* figuresFolder;  // --data DIR; nullptr: no figures' files
     bool check;                 // --check: the exit status follows the cache key's verdict
     const char* requests;       // --requests FILE; nullptr: the default stream
+    bool cutNames;              // --cut-names: a name past the record's field is cut, not refused
     int32_t ways;               // --ways N: records per key in the replay; 1 unless given
     int32_t threads;            // --threads N; the machine's threads unless given
-    bool help;                  // --help: the usage and the options, on stdout
+    bool help;                  // --help or -h: the usage and the options, on stdout
     bool version;               // --version: the version, on stdout
 };
 
-// Reads the options, each at most once. Returns false after one line on stderr,
-// with the usage, for anything else.
+// Reads the options, each at most once, a value after its option or after an =
+// (--ways 4, --ways=4). Returns false after one line on stderr, with the usage,
+// for anything else.
 bool readOptions(int argc, char** argv, diagnosis_options& chosen);
 
 // What --help and --version print.

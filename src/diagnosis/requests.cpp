@@ -1,23 +1,21 @@
 #include "requests.hpp"
 
+#include "c_text.hpp"
+#include "csv.hpp"
 #include "options.hpp"
 #include "progress.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cmath>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
-#include <string>
 #include <string_view>
 
 namespace {
 
 std::size_t at(int64_t index) { return static_cast<std::size_t>(index); }
 
-// The columns a request file must name, in the record's order.
+// The columns a request file must name, in the record's order, and each number's range.
 enum request_column : int32_t {
     COLUMN_NAME,
     COLUMN_PARAM,
@@ -28,233 +26,34 @@ enum request_column : int32_t {
 constexpr int32_t REQUEST_COLUMNS = 5;
 constexpr std::array<const char*, REQUEST_COLUMNS> COLUMN_NAMES = {"name", "param", "width",
                                                                    "height", "flag"};
-// Each number's range.
 constexpr std::array<int32_t, REQUEST_COLUMNS> LOWEST = {0, -128, 0, 0, 0};
 constexpr std::array<int32_t, REQUEST_COLUMNS> HIGHEST = {0, 127, 65535, 65535, 255};
 
-// The faults a file can have. Lines share a fault when they have the same kind in
-// the same column.
+// The faults a file can have: first those of a row, told with the rows that
+// share them (the same kind in the same column); then those of the whole file.
 enum fault_kind : int32_t {
     FAULT_ROW_WIDTH,
     FAULT_NOT_A_NUMBER,
     FAULT_OUT_OF_RANGE,
-    FAULT_NAME,  // and the two after it: too long, a zero byte, an escape C would not read
+    FAULT_NAME_TOO_LONG,
     FAULT_NAME_ZERO,
     FAULT_NAME_NOT_READ,
-    FAULT_UNTERMINATED,
     FAULT_AFTER_QUOTE,
+    FAULT_UNTERMINATED,  // the first of the whole file's
+    FAULT_LONG_ROW,
     FAULT_HEADER,
     FAULT_NO_REQUESTS,
     FAULT_TOO_MANY,
     FAULT_KINDS
 };
 
-// A fault's text, the line it was first seen on, and how many lines have it.
+// A fault's text, the line it was first seen on, the last, and how many lines have it.
 struct fault_seen {
-    char text[160];
+    std::string text;
     int64_t line;
+    int64_t lastLine;
     int64_t lines;
 };
-
-static_assert(FAULT_NAME + int32_t{NAME_ZERO_BYTE} == FAULT_NAME_ZERO &&
-              FAULT_NAME + int32_t{NAME_NOT_READ} == FAULT_NAME_NOT_READ);
-
-// A field's text as a refusal quotes it: at most 24 bytes, printable ASCII as it
-// is, every other byte as \xNN.
-struct shown_field {
-    char text[112];
-};
-shown_field showField(std::string_view field) {
-    shown_field shown{};
-    std::size_t used = 0;
-    for (std::size_t index = 0; index < field.size() && index < 24; ++index) {
-        const auto byte = static_cast<unsigned char>(field[index]);
-        used += static_cast<std::size_t>(
-            byte >= 0x20 && byte < 0x7f && byte != '"' && byte != '\\'
-                ? std::snprintf(shown.text + used, sizeof shown.text - used, "%c", byte)
-                : std::snprintf(shown.text + used, sizeof shown.text - used, "\\x%02x", byte));
-    }
-    if (field.size() > 24) std::snprintf(shown.text + used, sizeof shown.text - used, "...");
-    return shown;
-}
-
-// The byte a one-character escape stands for, or -1.
-int32_t simpleEscape(char c) {
-    switch (c) {
-        case '\'':
-        case '"':
-        case '?':
-        case '\\':
-            return c;
-        case 'a':
-            return '\a';
-        case 'b':
-            return '\b';
-        case 'f':
-            return '\f';
-        case 'n':
-            return '\n';
-        case 'r':
-            return '\r';
-        case 't':
-            return '\t';
-        case 'v':
-            return '\v';
-        default:
-            return -1;
-    }
-}
-
-int32_t hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// A name's bytes as they are read: counted past the field's room, so that a long
-// name says how long it is.
-struct name_bytes {
-    char (&name)[IMAGE_NAME_SIZE];
-    std::size_t count;
-    bool zero;
-    void add(uint32_t byte) {
-        if (count < IMAGE_NAME_SIZE) name[count] = static_cast<char>(byte);
-        zero = zero || byte == 0;
-        ++count;
-    }
-};
-
-// Reads the escape at field[at], just past its backslash, into bytes; returns
-// where it ends, or 0 after saying why C would not read it.
-std::size_t readEscape(const char* field, std::size_t length, std::size_t at, name_bytes& bytes,
-                       name_fault& fault) {
-    const std::size_t start = at - 1;
-    const auto refuse = [&](const char* why) {
-        fault.kind = NAME_NOT_READ;
-        std::snprintf(fault.text, sizeof fault.text, "%.*s %s",
-                      static_cast<int>(std::min<std::size_t>(at - start, 12)), field + start, why);
-        return std::size_t{0};
-    };
-    if (at >= length) return refuse("ends the name: an escape C would not read");
-    const char c = field[at++];
-    if (simpleEscape(c) >= 0) {
-        bytes.add(static_cast<uint32_t>(simpleEscape(c)));
-        return at;
-    }
-    if (c >= '0' && c <= '7') {  // one to three octal digits
-        uint32_t value = static_cast<uint32_t>(c - '0');
-        for (int32_t digit = 1; digit < 3 && at < length && field[at] >= '0' && field[at] <= '7';
-             ++digit)
-            value = value * 8 + static_cast<uint32_t>(field[at++] - '0');
-        if (value > 0xFF) return refuse("is out of range: an escape C would not read");
-        bytes.add(value);
-        return at;
-    }
-    if (c == 'x') {  // every hex digit that follows
-        uint32_t value = 0;
-        std::size_t digits = 0;
-        for (; at < length && hexValue(field[at]) >= 0; ++at, ++digits)
-            value =
-                std::min<uint32_t>(value * 16 + static_cast<uint32_t>(hexValue(field[at])), 0x100);
-        if (digits == 0) return refuse("has no hex digit: an escape C would not read");
-        if (value > 0xFF) return refuse("is out of range: an escape C would not read");
-        bytes.add(value);
-        return at;
-    }
-    if (c == 'u' || c == 'U') {  // a universal character name, in UTF-8
-        const std::size_t digits = c == 'u' ? 4 : 8;
-        uint32_t code = 0;
-        for (std::size_t digit = 0; digit < digits; ++digit, ++at) {
-            if (at >= length || hexValue(field[at]) < 0)
-                return refuse("lacks hex digits: an escape C would not read");
-            code = code * 16 + static_cast<uint32_t>(hexValue(field[at]));
-        }
-        const bool allowed = code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF) &&
-                             (code >= 0xA0 || code == '$' || code == '@' || code == '`');
-        if (!allowed) return refuse("names no character C allows: an escape C would not read");
-        if (code < 0x80) {
-            bytes.add(code);
-        } else if (code < 0x800) {
-            bytes.add(0xC0 | code >> 6);
-            bytes.add(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            bytes.add(0xE0 | code >> 12);
-            bytes.add(0x80 | (code >> 6 & 0x3F));
-            bytes.add(0x80 | (code & 0x3F));
-        } else {
-            bytes.add(0xF0 | code >> 18);
-            bytes.add(0x80 | (code >> 12 & 0x3F));
-            bytes.add(0x80 | (code >> 6 & 0x3F));
-            bytes.add(0x80 | (code & 0x3F));
-        }
-        return at;
-    }
-    return refuse("is an escape C would not read");
-}
-
-}  // namespace
-
-bool readName(const char* field, std::size_t length, char (&name)[IMAGE_NAME_SIZE],
-              name_fault& fault) {
-    std::memset(name, 0, sizeof name);
-    name_bytes bytes{name, 0, false};
-    if (length == 0 || field[0] != '"') {
-        for (std::size_t index = 0; index < length; ++index)
-            bytes.add(static_cast<unsigned char>(field[index]));
-    } else {
-        std::size_t index = 0;
-        while (index < length) {
-            if (field[index] == ' ') {
-                ++index;
-                continue;
-            }
-            fault.kind = NAME_NOT_READ;
-            if (field[index] != '"') {
-                std::snprintf(fault.text, sizeof fault.text,
-                              "holds text between its C string literals");
-                return false;
-            }
-            for (++index;; ++index) {
-                if (index >= length) {
-                    std::snprintf(fault.text, sizeof fault.text,
-                                  "has a C string literal that never ends");
-                    return false;
-                }
-                const char c = field[index];
-                if (c == '"') break;
-                if (c == '\n' || c == '\r') {
-                    std::snprintf(fault.text, sizeof fault.text,
-                                  "has a line end in a C string literal");
-                    return false;
-                }
-                if (c != '\\') {
-                    bytes.add(static_cast<unsigned char>(c));
-                    continue;
-                }
-                index = readEscape(field, length, index + 1, bytes, fault);
-                if (index == 0) return false;
-                --index;
-            }
-            ++index;
-        }
-    }
-    if (bytes.zero) {
-        fault.kind = NAME_ZERO_BYTE;
-        std::snprintf(fault.text, sizeof fault.text, "holds a zero byte");
-        return false;
-    }
-    if (bytes.count >= IMAGE_NAME_SIZE) {
-        std::memset(name, 0, sizeof name);
-        fault.kind = NAME_TOO_LONG;
-        std::snprintf(fault.text, sizeof fault.text, "holds %zu bytes; a name holds at most %zu",
-                      bytes.count, IMAGE_NAME_SIZE - 1);
-        return false;
-    }
-    return true;
-}
-
-namespace {
 
 // The distinct descriptors seen so far, found by their 26 bytes in an open table
 // of their indices (plus 1; 0 is free), never more than half full.
@@ -265,6 +64,7 @@ struct distinct_index {
 
 uint64_t hashPacked(const packed_descriptor& d) {
     std::array<uint64_t, 4> words{};
+    static_assert(sizeof words >= sizeof d);
     std::memcpy(words.data(), &d, sizeof d);
     uint64_t hash = 0x9E3779B97F4A7C15u;
     for (const uint64_t word : words) {
@@ -292,351 +92,331 @@ int32_t findOrAdd(distinct_index& index, std::vector<packed_descriptor>& distinc
         if (found == 0) {
             distinct.push_back(d);
             index.slots[slot] = static_cast<int32_t>(distinct.size());
-            return found + static_cast<int32_t>(distinct.size()) - 1;
+            return static_cast<int32_t>(distinct.size()) - 1;
         }
         if (std::memcmp(&distinct[at(found - 1)], &d, sizeof d) == 0) return found - 1;
     }
 }
 
-// The reading of one file: the CSV parser's state, the header's columns, the
-// faults seen, and the stream read.
+// The reading of one file: the header's columns, the row being read, the faults
+// seen, and the stream read.
 struct request_reader {
-    const char* shown;
+    std::string shown;
+    request_choices choices;
     request_stream& stream;
+    csv_reader csv;
     distinct_index index;
-    // The record being read: its fields' texts as the parser kept them (the wanted
-    // ones; every one of the header's), or each field's view of the input, where
-    // viewed; its width, the line it began on.
-    std::vector<std::string> fields;
-    std::vector<std::string_view> views;
-    bool viewed;
-    int32_t width;
-    int64_t line;        // the line being read, from 1
-    int64_t recordLine;  // the line the record began on
+    std::vector<bool> cut;  // by distinct descriptor: a request of it had its name cut
+    int64_t rowLine;        // the line the row being read starts on
     bool headerRead;
     int32_t headerWidth;
     std::vector<int32_t> columnOf;  // a field's request column, or -1
     std::array<fault_seen, std::size_t{FAULT_KINDS} * REQUEST_COLUMNS> faults;
-    int64_t firstFaultLine;
     int32_t firstFault;  // -1: none
+    bool stopped;        // at a row past MOST_ROW_BYTES: nothing more was read
     int64_t requests;
 };
 
-// Notes a fault of the record at its line, once per kind and column a line.
-__attribute__((format(printf, 4, 5))) void fault(request_reader& reader, int32_t kind,
-                                                 int32_t column, const char* format, ...) {
-    fault_seen& seen = reader.faults[at(kind * REQUEST_COLUMNS + std::max(column, 0))];
-    if (seen.lines > 0 && seen.line == reader.recordLine) return;
-    if (seen.lines++ == 0) {
-        seen.line = reader.recordLine;
-        va_list values;
-        va_start(values, format);
-        std::vsnprintf(seen.text, sizeof seen.text, format, values);
-        va_end(values);
-        if (reader.firstFault < 0) {
-            reader.firstFault = kind * REQUEST_COLUMNS + std::max(column, 0);
-            reader.firstFaultLine = reader.recordLine;
-            reader.stream.requests = {};  // no use keeping them
-            reader.stream.distinct = {};
-            reader.index = {};
+// Notes a fault of the row at its line, once per kind and column a line; its
+// text is made only where it is the first of its kind and column.
+template <typename Text>
+void fault(request_reader& reader, int32_t kind, int32_t column, const Text& text) {
+    const int32_t which = kind * REQUEST_COLUMNS + column;
+    fault_seen& seen = reader.faults[at(which)];
+    if (seen.lines > 0 && seen.lastLine == reader.rowLine) return;
+    seen.lastLine = reader.rowLine;
+    if (seen.lines++ > 0) return;
+    seen.line = reader.rowLine;
+    seen.text = text();
+    if (reader.firstFault >= 0) return;
+    reader.firstFault = which;
+    reader.stream.requests = {};  // no use keeping them
+    reader.stream.distinct = {};
+    reader.index = {};
+    reader.cut = {};
+}
+
+// What a header field would name, but for case and spaces: lower case, spaces dropped.
+std::string plainName(std::string_view field) {
+    std::string plain;
+    for (const char c : field)
+        if (c != ' ') plain += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return plain;
+}
+
+// Why a header that lacks columns lacks them, where it is near: its names split
+// by another character than the comma, or differing from the columns' only in
+// case or spaces. "" where it is not.
+std::string nearHeader(const request_reader& reader, const std::array<int32_t, 5>& found) {
+    for (const char separator : {';', '\t', '|'}) {
+        if (reader.csv.width != 1 || reader.csv.fields[0].find(separator) == std::string_view::npos)
+            continue;
+        std::array<bool, REQUEST_COLUMNS> named{};
+        const std::string plain = plainName(reader.csv.fields[0]) + separator;
+        for (std::size_t from = 0, end = 0; (end = plain.find(separator, from)) != plain.npos;
+             from = end + 1)
+            for (int32_t column = 0; column < REQUEST_COLUMNS; ++column)
+                named[at(column)] = named[at(column)] ||
+                                    plain.compare(from, end - from, COLUMN_NAMES[at(column)]) == 0;
+        if (std::all_of(named.begin(), named.end(), [](bool is) { return is; }))
+            return "no header: the first line separates its names by " +
+                   quoteBytes(std::string_view(&separator, 1), 1) + ", not by commas";
+    }
+    std::string near;
+    for (int32_t column = 0; column < REQUEST_COLUMNS; ++column) {
+        if (found[at(column)] > 0) continue;
+        for (int32_t field = 0; field < reader.csv.width; ++field) {
+            const std::string_view text = reader.csv.fields[at(field)];
+            if (reader.columnOf[at(field)] >= 0 || plainName(text) != COLUMN_NAMES[at(column)])
+                continue;
+            const bool spaced = text.find(' ') != std::string_view::npos;
+            const bool cased =
+                std::any_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+            near += near.empty() ? ": " : "; ";
+            near += quoteBytes(text, 24) + " is " + COLUMN_NAMES[at(column)] +
+                    (cased && spaced ? " in another case and with spaces"
+                     : cased         ? " in another case"
+                                     : " with spaces");
+            break;
         }
     }
+    return near;
 }
 
 void readHeader(request_reader& reader) {
     reader.headerRead = true;
-    reader.headerWidth = reader.width;
-    reader.columnOf.assign(at(reader.width), -1);
+    reader.headerWidth = reader.csv.width;
+    reader.columnOf.assign(at(reader.csv.width), -1);
     std::array<int32_t, REQUEST_COLUMNS> found{};
-    for (int32_t field = 0; field < reader.width; ++field)
+    for (int32_t field = 0; field < reader.csv.width; ++field)
         for (int32_t column = 0; column < REQUEST_COLUMNS; ++column)
-            if (reader.views[at(field)] == COLUMN_NAMES[at(column)]) {
+            if (reader.csv.fields[at(field)] == COLUMN_NAMES[at(column)]) {
                 if (found[at(column)]++ > 0)
-                    return fault(reader, FAULT_HEADER, 0, "the header names the column %s twice",
-                                 COLUMN_NAMES[at(column)]);
+                    return fault(reader, FAULT_HEADER, 0, [&] {
+                        return std::string("the header names the column ") +
+                               COLUMN_NAMES[at(column)] + " twice";
+                    });
                 reader.columnOf[at(field)] = column;
             }
-    char missing[64] = "";
-    int32_t count = 0;
+    std::string missing;
     for (int32_t column = 0; column < REQUEST_COLUMNS; ++column)
-        if (found[at(column)] == 0) {
-            const std::size_t used = std::strlen(missing);
-            std::snprintf(missing + used, sizeof missing - used, "%s%s", count++ > 0 ? ", " : "",
-                          COLUMN_NAMES[at(column)]);
-        }
-    if (count == REQUEST_COLUMNS)
-        fault(reader, FAULT_HEADER, 0,
-              "no header: the first line must name the columns name, param, width, height and"
-              " flag, in any order");
-    else if (count > 0)
-        fault(reader, FAULT_HEADER, 0, "the header names no column %s", missing);
+        if (found[at(column)] == 0)
+            missing += (missing.empty() ? "" : ", ") + std::string(COLUMN_NAMES[at(column)]);
+    if (missing.empty()) return;
+    const std::string near = nearHeader(reader, found);
+    fault(reader, FAULT_HEADER, 0, [&] {
+        if (near.rfind("no header", 0) == 0) return near;
+        if (!near.empty()) return "the header names no column " + missing + near;
+        if (std::count(found.begin(), found.end(), 0) == REQUEST_COLUMNS)
+            return std::string(
+                "no header: the first line must name the columns name, param, width, height and"
+                " flag, in any order");
+        return "the header names no column " + missing;
+    });
+}
+
+// A number as a refusal gives it: its sign, where negative, and its digits
+// without leading zeros, at most 24 of them.
+std::string shownNumber(std::string_view text) {
+    const bool negative = text[0] == '-';
+    text.remove_prefix(text[0] == '-' || text[0] == '+' ? 1 : 0);
+    text.remove_prefix(std::min(text.find_first_not_of('0'), text.size() - 1));
+    std::string shown = negative && text != "0" ? "-" : "";
+    shown += text.substr(0, 24);
+    return text.size() > 24 ? shown + "..." : shown;
+}
+
+// A field of a number column into value; false after noting its fault. A whole
+// number is a sign, or none, and one or more digits, nothing else.
+bool readNumber(request_reader& reader, int32_t column, std::string_view text, int32_t& value) {
+    const std::size_t signs = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    int64_t number = 0;  // held below 2^40, past every column's range
+    bool whole = text.size() > signs;
+    for (std::size_t index = signs; whole && index < text.size(); ++index) {
+        whole = text[index] >= '0' && text[index] <= '9';
+        number = std::min<int64_t>(number * 10 + (text[index] - '0'), int64_t{1} << 40);
+    }
+    if (!whole) {
+        fault(reader, FAULT_NOT_A_NUMBER, column, [&] {
+            return std::string(COLUMN_NAMES[at(column)]) + " " + quoteBytes(text, 24) +
+                   " is not a whole number";
+        });
+        return false;
+    }
+    if (text[0] == '-') number = -number;
+    if (number < LOWEST[at(column)] || number > HIGHEST[at(column)]) {
+        fault(reader, FAULT_OUT_OF_RANGE, column, [&] {
+            return std::string(COLUMN_NAMES[at(column)]) + " " + shownNumber(text) +
+                   " is outside " + std::to_string(LOWEST[at(column)]) + ".." +
+                   std::to_string(HIGHEST[at(column)]);
+        });
+        return false;
+    }
+    value = static_cast<int32_t>(number);
+    return true;
+}
+
+// A name field into d's name; false after noting its fault.
+bool readNameField(request_reader& reader, std::string_view text, packed_descriptor& d, bool& cut) {
+    name_result read = readName(text, reader.choices.cutNames, d.name);
+    cut = read.reading == NAME_CUT;
+    if (read.reading == NAME_READ || read.reading == NAME_CUT) return true;
+    const int32_t kind = read.reading == NAME_TOO_LONG    ? FAULT_NAME_TOO_LONG
+                         : read.reading == NAME_ZERO_BYTE ? FAULT_NAME_ZERO
+                                                          : FAULT_NAME_NOT_READ;
+    fault(reader, kind, COLUMN_NAME, [&] {
+        return "name " + read.why +
+               (kind == FAULT_NAME_TOO_LONG ? ": --cut-names keeps its first 19" : "");
+    });
+    return false;
+}
+
+void notePast(past_selectors& past, int32_t value, int32_t selectors) {
+    if (value < selectors) return;
+    ++past.requests;
+    past.largest = std::max(past.largest, value);
 }
 
 void readRow(request_reader& reader) {
-    if (reader.width != reader.headerWidth)
-        return fault(reader, FAULT_ROW_WIDTH, 0, "a row of %d field%s; the header has %d",
-                     reader.width, reader.width == 1 ? "" : "s", reader.headerWidth);
+    if (reader.csv.width != reader.headerWidth)
+        return fault(reader, FAULT_ROW_WIDTH, 0, [&] {
+            return "a row of " + std::to_string(reader.csv.width) + " field" +
+                   (reader.csv.width == 1 ? "" : "s") + "; the header has " +
+                   std::to_string(reader.headerWidth);
+        });
     packed_descriptor d{};
-    bool sound = true;
     std::array<int32_t, REQUEST_COLUMNS> value{};
-    for (int32_t field = 0; field < reader.width; ++field) {
+    bool sound = true;
+    bool cut = false;
+    for (int32_t field = 0; field < reader.csv.width; ++field) {
         const int32_t column = reader.columnOf[at(field)];
-        if (column < 0) continue;
-        const std::string_view text = reader.views[at(field)];
-        if (column == COLUMN_NAME) {
-            name_fault why{};
-            if (!readName(text.data(), text.size(), d.name, why)) {
-                fault(reader, FAULT_NAME + static_cast<int32_t>(why.kind), column, "name %s",
-                      why.text);
-                sound = false;
-            }
-            continue;
-        }
-        // A whole number: a sign, then one to ten digits; nothing else.
-        std::size_t digit = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
-        bool whole = text.size() > digit && text.size() - digit <= 10;
-        int64_t number = 0;
-        for (std::size_t at = digit; whole && at < text.size(); ++at) {
-            whole = text[at] >= '0' && text[at] <= '9';
-            number = number * 10 + (text[at] - '0');
-        }
-        if (!whole) {
-            fault(reader, FAULT_NOT_A_NUMBER, column, "%s \"%s\" is not a whole number",
-                  COLUMN_NAMES[at(column)], showField(text).text);
-            sound = false;
-            continue;
-        }
-        if (text[0] == '-') number = -number;
-        if (number < LOWEST[at(column)] || number > HIGHEST[at(column)]) {
-            fault(reader, FAULT_OUT_OF_RANGE, column, "%s %lld is outside %d..%d",
-                  COLUMN_NAMES[at(column)], static_cast<long long>(number), LOWEST[at(column)],
-                  HIGHEST[at(column)]);
-            sound = false;
-            continue;
-        }
-        value[at(column)] = static_cast<int32_t>(number);
+        if (column == COLUMN_NAME)
+            sound = readNameField(reader, reader.csv.fields[at(field)], d, cut) && sound;
+        else if (column >= 0)
+            sound = readNumber(reader, column, reader.csv.fields[at(field)], value[at(column)]) &&
+                    sound;
     }
     if (!sound) return;
     if (reader.requests++ == MOST_REQUESTS)
-        return fault(reader, FAULT_TOO_MANY, 0, "more than %lld requests",
-                     static_cast<long long>(MOST_REQUESTS));
+        return fault(reader, FAULT_TOO_MANY, 0,
+                     [] { return "more than " + std::to_string(MOST_REQUESTS) + " requests"; });
     if (reader.firstFault >= 0) return;
     d.param = static_cast<int8_t>(value[COLUMN_PARAM]);
     d.width = static_cast<uint16_t>(value[COLUMN_WIDTH]);
     d.height = static_cast<uint16_t>(value[COLUMN_HEIGHT]);
     d.flag = static_cast<uint8_t>(value[COLUMN_FLAG]);
-    reader.stream.requests.push_back(findOrAdd(reader.index, reader.stream.distinct, d));
+    request_stream& stream = reader.stream;
+    const int32_t index = findOrAdd(reader.index, stream.distinct, d);
+    stream.requests.push_back(index);
+    notePast(stream.notes.widths, d.width, SWEEP_WIDTHS);
+    notePast(stream.notes.heights, d.height, SWEEP_HEIGHTS);
+    if (cut) {
+        ++stream.notes.cutRequests;
+        reader.cut.resize(stream.distinct.size());
+        reader.cut[at(index)] = true;
+    }
     if (reader.requests % 65536 == 0) showProgress("requests read", reader.requests, 0);
 }
 
-// A record ends: a blank line is none; the first is the header.
-void endRecord(request_reader& reader) {
-    if (!reader.viewed) {
-        reader.views.resize(at(reader.width));
-        for (int32_t field = 0; field < reader.width; ++field)
-            reader.views[at(field)] = reader.fields[at(field)];
+// A row read: a blank line is none; the first is the header, after which a row
+// keeps as many fields as the header has. Text after a quoted field's closing
+// quote is a fault of its own, beside any the field has.
+void readRecord(request_reader& reader) {
+    if (reader.csv.textAfterQuote)
+        fault(reader, FAULT_AFTER_QUOTE, 0,
+              [] { return std::string("text after a quoted field's closing quote"); });
+    if (reader.csv.width == 1 && reader.csv.fields[0].empty()) return;
+    if (reader.headerRead) return readRow(reader);
+    readHeader(reader);
+    reader.csv.kept = at(reader.headerWidth);
+}
+
+std::string shownPath(const char* path) {
+    std::string shown;
+    for (const char* c = path; *c != '\0'; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        if (byte >= 0x20 && byte != 0x7f) {
+            shown += *c;
+            continue;
+        }
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+        shown += escape;
     }
-    const bool blank = reader.width == 1 && reader.views[0].empty();
-    if (!blank) {
-        if (reader.headerRead)
-            readRow(reader);
-        else
-            readHeader(reader);
-    }
-    reader.width = 0;
-    reader.viewed = false;
-    for (std::string& field : reader.fields) field.clear();
-}
-
-// Whether the field about to be read is kept: all of the header's, and of a row
-// only the request columns.
-bool keeps(const request_reader& reader) {
-    return !reader.headerRead ||
-           (reader.width < reader.headerWidth && reader.columnOf[at(reader.width)] >= 0);
-}
-
-std::string& nextField(request_reader& reader) {
-    if (reader.fields.size() <= at(reader.width)) reader.fields.resize(at(reader.width) + 1);
-    return reader.fields[at(reader.width++)];
-}
-
-}  // namespace
-
-namespace {
-
-// The CSV parser (RFC 4180), a byte at a time, carriage returns before line feeds
-// already dropped: a field is quoted, its quotes doubled, or bare.
-enum parse_state { FIELD_START, BARE, QUOTED, QUOTE_IN_QUOTED };
-struct csv_parser {
-    parse_state state;
-    std::string* field;  // the field being read, where it is kept
-    int64_t quoteLine;   // the line the quoted field began on
-};
-
-void beginField(request_reader& reader, csv_parser& parser) {
-    const bool kept = keeps(reader);
-    std::string& field = nextField(reader);
-    parser.field = kept ? &field : nullptr;
-}
-
-void endLine(request_reader& reader, csv_parser& parser) {
-    endRecord(reader);
-    reader.recordLine = ++reader.line;
-    parser.state = FIELD_START;
-    parser.field = nullptr;
-}
-
-void feed(request_reader& reader, csv_parser& parser, char c) {
-    switch (parser.state) {
-        case FIELD_START:
-            beginField(reader, parser);
-            if (c == '"') {
-                parser.quoteLine = reader.line;
-                parser.state = QUOTED;
-            } else if (c == '\n') {
-                endLine(reader, parser);
-            } else if (c != ',') {
-                if (parser.field != nullptr) parser.field->push_back(c);
-                parser.state = BARE;
-            }
-            return;
-        case BARE:
-            if (c == ',') {
-                parser.state = FIELD_START;
-            } else if (c == '\n') {
-                endLine(reader, parser);
-            } else if (parser.field != nullptr) {
-                parser.field->push_back(c);
-            }
-            return;
-        case QUOTED:
-            if (c == '"') {
-                parser.state = QUOTE_IN_QUOTED;
-                return;
-            }
-            if (c == '\n') ++reader.line;
-            if (parser.field != nullptr) parser.field->push_back(c);
-            return;
-        case QUOTE_IN_QUOTED:
-            if (c == '"') {
-                if (parser.field != nullptr) parser.field->push_back('"');
-                parser.state = QUOTED;
-            } else if (c == ',') {
-                parser.state = FIELD_START;
-            } else if (c == '\n') {
-                endLine(reader, parser);
-            } else {
-                fault(reader, FAULT_AFTER_QUOTE, 0, "text after a quoted field's closing quote");
-                if (parser.field != nullptr) parser.field->push_back(c);
-                parser.state = BARE;
-            }
-            return;
-    }
+    return shown;
 }
 
 // The first fault, as the refusal gives it.
-void refuse(const request_reader& reader, request_refusal& refusal) {
+std::string refusalOf(const request_reader& reader) {
     const fault_seen& seen = reader.faults[at(reader.firstFault)];
-    const int32_t kind = reader.firstFault / REQUEST_COLUMNS;
-    if (kind == FAULT_HEADER || kind == FAULT_NO_REQUESTS || kind == FAULT_TOO_MANY ||
-        kind == FAULT_UNTERMINATED)
-        std::snprintf(refusal.text, sizeof refusal.text, "%s: %s:%lld: %s", DIAGNOSIS, reader.shown,
-                      static_cast<long long>(seen.line), seen.text);
-    else
-        std::snprintf(refusal.text, sizeof refusal.text,
-                      "%s: %s:%lld: %s (%lld line%s of the file ha%s this fault)", DIAGNOSIS,
-                      reader.shown, static_cast<long long>(seen.line), seen.text,
-                      static_cast<long long>(seen.lines), seen.lines == 1 ? "" : "s",
-                      seen.lines == 1 ? "s" : "ve");
+    std::string text = std::string(DIAGNOSIS) + ": " + reader.shown + ":" +
+                       std::to_string(seen.line) + ": " + seen.text;
+    if (reader.firstFault / REQUEST_COLUMNS >= FAULT_UNTERMINATED) return text;
+    const std::string lines = std::to_string(seen.lines) + (seen.lines == 1 ? " line" : " lines");
+    const char* have = seen.lines == 1 ? " has" : " have";
+    if (!reader.stopped) return text + " (" + lines + " of the file" + have + " this fault)";
+    const std::string stop = std::to_string(reader.rowLine);
+    return text + " (" + lines + " up to line " + stop + have + " this fault; line " + stop +
+           " runs past " + std::to_string(MOST_ROW_BYTES) +
+           " bytes, and the file was read no further)";
+}
+
+// The distinct names, as kept, of the descriptors whose name a cut made.
+int32_t countCutNames(const request_reader& reader) {
+    std::vector<std::string_view> names;
+    for (std::size_t index = 0; index < reader.cut.size(); ++index)
+        if (reader.cut[index]) names.emplace_back(reader.stream.distinct[index].name);
+    std::sort(names.begin(), names.end());
+    return static_cast<int32_t>(std::unique(names.begin(), names.end()) - names.begin());
 }
 
 }  // namespace
 
-bool readRequestsFrom(std::FILE* in, const char* shown, request_stream& stream,
-                      request_refusal& refusal) {
+bool readRequestsFrom(std::FILE* in, const char* shown, const request_choices& choices,
+                      request_stream& stream, std::string& refusal) {
     stream = {};
     stream.owners = true;
-    stream.origin = shown;
-    request_reader reader{shown, stream, {}, {}, {}, false, 0, 1, 1, false, 0, {}, {}, 0, -1, 0};
-    csv_parser parser{FIELD_START, nullptr, 0};
-    bool pendingReturn = false;  // a carriage return: dropped before a line feed, else a byte
-    std::vector<char> buffer(std::size_t{1} << 20);
-    bool first = true;
-    for (std::size_t got = 0; (got = std::fread(buffer.data(), 1, buffer.size(), in)) > 0;) {
-        std::size_t from = 0;
-        if (first && got >= 3 && std::memcmp(buffer.data(), "\xEF\xBB\xBF", 3) == 0) from = 3;
-        first = false;
-        for (std::size_t index = from; index < got; ++index) {
-            // A whole line in the buffer without a quote: its fields are viewed where
-            // they lie, split at its commas, its line end (LF or CRLF) dropped.
-            if (parser.state == FIELD_START && reader.width == 0 && !pendingReturn) {
-                const char* line = buffer.data() + index;
-                const auto* end = static_cast<const char*>(std::memchr(line, '\n', got - index));
-                if (end != nullptr &&
-                    std::memchr(line, '"', static_cast<std::size_t>(end - line)) == nullptr) {
-                    const char* last = end > line && end[-1] == '\r' ? end - 1 : end;
-                    reader.views.clear();
-                    for (const char* field = line;; ++field) {
-                        const auto* comma = static_cast<const char*>(
-                            std::memchr(field, ',', static_cast<std::size_t>(last - field)));
-                        const char* fieldEnd = comma != nullptr ? comma : last;
-                        reader.views.emplace_back(field,
-                                                  static_cast<std::size_t>(fieldEnd - field));
-                        if (comma == nullptr) break;
-                        field = comma;
-                    }
-                    reader.width = static_cast<int32_t>(reader.views.size());
-                    reader.viewed = true;
-                    endLine(reader, parser);
-                    index = static_cast<std::size_t>(end - buffer.data());
-                    continue;
-                }
-            }
-            const char c = buffer[index];
-            if (pendingReturn) {
-                pendingReturn = false;
-                if (c != '\n') feed(reader, parser, '\r');
-            }
-            if (c == '\r' && parser.state != QUOTED) {
-                pendingReturn = true;
-                continue;
-            }
-            feed(reader, parser, c);
-            // The rest of a bare or quoted field's run of plain bytes, at once.
-            const bool bare = parser.state == BARE;
-            if (!bare && parser.state != QUOTED) continue;
-            std::size_t end = index + 1;
-            while (end < got && buffer[end] != '\n' && buffer[end] != '"' &&
-                   (!bare || (buffer[end] != ',' && buffer[end] != '\r')))
-                ++end;
-            if (parser.field != nullptr)
-                parser.field->append(buffer.data() + index + 1, end - index - 1);
-            index = end - 1;
+    stream.origin = shownPath(shown);
+    request_reader reader{stream.origin, choices, stream, {}, {}, {},    1,
+                          false,         0,       {},     {}, -1, false, 0};
+    openCsv(reader.csv, in);
+    for (csv_read read = CSV_ROW; read == CSV_ROW;) {
+        read = readCsvRow(reader.csv);
+        reader.rowLine = reader.csv.rowLine;
+        if (read == CSV_READ_ERROR) {
+            refusal = std::string(DIAGNOSIS) + ": " + reader.shown +
+                      ": cannot read it: " + std::strerror(errno != 0 ? errno : EIO);
+            stream = {};
+            return false;
+        }
+        if (read == CSV_LONG_ROW) {
+            reader.stopped = true;
+            fault(reader, FAULT_LONG_ROW, 0, [] {
+                return "a row runs past " + std::to_string(MOST_ROW_BYTES) +
+                       " bytes, the most a row holds; the file was read no further";
+            });
+        } else if (read == CSV_UNTERMINATED) {
+            fault(reader, FAULT_UNTERMINATED, 0,
+                  [] { return std::string("a quoted field that never ends"); });
+        } else if (read == CSV_ROW) {
+            readRecord(reader);
         }
     }
-    if (std::ferror(in) != 0) {
-        std::snprintf(refusal.text, sizeof refusal.text, "%s: %s: cannot read it: %s", DIAGNOSIS,
-                      shown, std::strerror(errno != 0 ? errno : EIO));
-        return false;
-    }
-    if (pendingReturn) feed(reader, parser, '\r');
-    if (parser.state == QUOTED) {
-        reader.recordLine = parser.quoteLine;
-        fault(reader, FAULT_UNTERMINATED, 0, "a quoted field that never ends");
-    } else if (parser.state != FIELD_START || reader.width > 0) {
-        if (parser.state == FIELD_START) nextField(reader);  // the empty field after a last comma
-        endRecord(reader);
-    }
     if (!reader.headerRead)
-        fault(reader, FAULT_HEADER, 0,
-              "no header: the file is empty, and must name the columns name, param, width, height"
-              " and flag");
+        fault(reader, FAULT_HEADER, 0, [] {
+            return std::string(
+                "no header: the file is empty, and must name the columns name, param, width,"
+                " height and flag");
+        });
     else if (reader.requests == 0)
-        fault(reader, FAULT_NO_REQUESTS, 0, "no requests after the header");
+        fault(reader, FAULT_NO_REQUESTS, 0,
+              [] { return std::string("no requests after the header"); });
     if (reader.firstFault >= 0) {
-        refuse(reader, refusal);
+        refusal = refusalOf(reader);
+        stream = {};
         return false;
     }
+    stream.notes.cutNames = countCutNames(reader);
     stream.requests.shrink_to_fit();
     stream.distinct.shrink_to_fit();
     stream.descriptors = static_cast<int32_t>(stream.distinct.size());
@@ -644,88 +424,21 @@ bool readRequestsFrom(std::FILE* in, const char* shown, request_stream& stream,
     return true;
 }
 
-int readRequests(const char* path, request_stream& stream) {
-    request_refusal refusal{};
+int readRequests(const char* path, const request_choices& choices, request_stream& stream) {
+    std::string refusal;
     const bool standard = std::strcmp(path, "-") == 0;
     std::FILE* in = standard ? stdin : std::fopen(path, "rb");
     bool read = false;
     if (in == nullptr) {
-        std::snprintf(refusal.text, sizeof refusal.text, "%s: %s: cannot read it: %s", DIAGNOSIS,
-                      path, std::strerror(errno));
+        refusal = std::string(DIAGNOSIS) + ": " + shownPath(path) +
+                  ": cannot read it: " + std::strerror(errno);
     } else {
         errno = 0;
-        read = readRequestsFrom(in, standard ? "standard input" : path, stream, refusal);
+        read = readRequestsFrom(in, standard ? "standard input" : path, choices, stream, refusal);
     }
     if (in != nullptr && !standard) std::fclose(in);
     if (read) return 0;
     endProgress();
-    std::fprintf(stderr, "%s\n", refusal.text);
+    std::fprintf(stderr, "%s\n", refusal.c_str());
     return 2;
-}
-
-namespace {
-
-constexpr uint64_t DEFAULT_STREAM_SEED = 240000;
-
-// A Zipf draw over ranks 0 .. n - 1, P(rank k) proportional to 1 / (k + 1)^s: the
-// cumulative weights as thresholds out of 2^53, each rounded down, the last 2^53,
-// so that a draw compares whole numbers alone.
-struct zipf_thresholds {
-    std::vector<uint64_t> below;  // rank k is drawn when the draw lies below below[k]
-};
-// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the ranks, then their exponent
-zipf_thresholds zipfThresholds(int32_t n, double exponent) {
-    std::vector<double> cumulative(at(n));
-    double sum = 0;
-    for (int32_t rank = 0; rank < n; ++rank) {
-        sum += 1 / std::pow(rank + 1.0, exponent);
-        cumulative[at(rank)] = sum;
-    }
-    zipf_thresholds zipf{std::vector<uint64_t>(at(n))};
-    constexpr double WHOLE = 9007199254740992.0;  // 2^53
-    for (int32_t rank = 0; rank + 1 < n; ++rank)
-        zipf.below[at(rank)] =
-            static_cast<uint64_t>(std::floor(cumulative[at(rank)] / sum * WHOLE));
-    zipf.below[at(n - 1)] = uint64_t{1} << 53;
-    return zipf;
-}
-
-// The rank of the stream's next draw: its top 53 bits against the thresholds.
-int32_t drawRank(uint64_t& state, const zipf_thresholds& zipf) {
-    const uint64_t draw = nextRandom(state) >> 11;
-    return static_cast<int32_t>(std::upper_bound(zipf.below.begin(), zipf.below.end(), draw) -
-                                zipf.below.begin());
-}
-
-// A seeded order of 0 .. n - 1: Fisher and Yates's shuffle, from the last place
-// down, each place swapped with one at or below it.
-void shuffle(uint64_t& state, std::vector<int32_t>& order) {
-    for (std::size_t place = 0; place < order.size(); ++place)
-        order[place] = static_cast<int32_t>(place);
-    for (std::size_t place = order.size() - 1; place > 0; --place)
-        std::swap(order[place], order[randomBelow(state, static_cast<uint32_t>(place + 1))]);
-}
-
-}  // namespace
-
-void makeDefaultStream(request_stream& stream) {
-    stream = {};
-    stream.owners = false;
-    stream.descriptors = KEYSET_DESCRIPTORS;
-    uint64_t state = DEFAULT_STREAM_SEED;
-    std::vector<int32_t> images(KEYSET_NAMES);
-    shuffle(state, images);  // the images by popularity, most popular first
-    std::vector<std::vector<int32_t>> variants(KEYSET_NAMES, std::vector<int32_t>(NAME_VARIANTS));
-    for (std::vector<int32_t>& ranking : variants)
-        shuffle(state, ranking);  // by image, in keyset order
-    const zipf_thresholds imageZipf = zipfThresholds(KEYSET_NAMES, ZIPF_EXPONENT);
-    const zipf_thresholds variantZipf = zipfThresholds(NAME_VARIANTS, ZIPF_EXPONENT);
-    std::vector<bool> seen(KEYSET_DESCRIPTORS);
-    stream.requests.resize(DEFAULT_REQUESTS);
-    for (int32_t& request : stream.requests) {
-        const int32_t image = images[at(drawRank(state, imageZipf))];
-        request = image * NAME_VARIANTS + variants[at(image)][at(drawRank(state, variantZipf))];
-        stream.distinctCount += seen[at(request)] ? 0 : 1;
-        seen[at(request)] = true;
-    }
 }

@@ -373,8 +373,8 @@ void printKeysets(const compared_candidates& compared) {
            " domain, every keyed field over its whole range",
            KEYSET_DESCRIPTORS, KEYSET_NAMES, KEYSET_NAMES);
     if (owners)
-        append(heading, "; and requests, the %d distinct descriptors of the requests replayed",
-               requested);
+        append(heading, "; and requests, the %d distinct descriptor%s of the requests replayed",
+               requested, requested == 1 ? "" : "s");
     append(heading,
            ". Each candidate makes %lld calls: %d over the sweep, %d over the keysets%s and %d for"
            " the reach, each copying the %zu-byte record.",
@@ -401,13 +401,18 @@ void printKeysets(const compared_candidates& compared) {
             const keyset_figures& measured = compared.candidates[at(candidate)].keysets[at(keyset)];
             const char* name = keyCandidates[candidate].name;
             if (measured.outside.count > 0)
-                std::printf("%s on %s: %d keys outside 0..%d; the first, key %d:\n    %s\n", name,
-                            KEYSET_TITLES[at(keyset)], measured.outside.count, HASH_KEYS - 1,
+                std::printf("%s on %s: %d key%s outside 0..%d; the first, key %d:\n    %s\n", name,
+                            KEYSET_TITLES[at(keyset)], measured.outside.count,
+                            measured.outside.count == 1 ? "" : "s", HASH_KEYS - 1,
                             measured.outside.first, describeFields(measured.firstOutside).text);
             if (measured.crowdCount == 0) continue;
-            std::printf("%s on %s: the busiest key, %d, holds %d; the first %d:\n", name,
+            // All it holds, or its first few.
+            char first[32] = "";
+            if (measured.crowdCount < measured.spread.busiest)
+                std::snprintf(first, sizeof first, "; the first %d", measured.crowdCount);
+            std::printf("%s on %s: the busiest key, %d, holds %d%s:\n", name,
                         KEYSET_TITLES[at(keyset)], measured.busiestKey, measured.spread.busiest,
-                        measured.crowdCount);
+                        first);
             for (int32_t shown = 0; shown < measured.crowdCount; ++shown)
                 std::printf("    %s\n", describeFields(measured.crowd[at(shown)]).text);
         }
@@ -472,7 +477,9 @@ cell_text worstKeysetText(const candidate_figures& figures, int32_t keysets, int
     double worstSd = 0;
     for (int32_t keyset = 0; keyset < keysets; ++keyset) {
         const keyset_figures& measured = figures.keysets[at(keyset)];
-        if (measured.random.inputs == 0) continue;
+        // A keyset whose chi-square a random key function cannot spread (a
+        // descriptor or none within the table) has no sd.
+        if (measured.random.inputs == 0 || !(measured.random.chiSd > 0)) continue;
         const double sd =
             (measured.spread.chiSquare - measured.random.chiMean) / measured.random.chiSd;
         if (worst >= 0 && sd <= worstSd) continue;
@@ -616,6 +623,29 @@ cell_text pointsOf(double difference, int64_t requests) {
     return realCell(100 * difference / static_cast<double>(requests), 2, true, 9);
 }
 
+// What the owner's file held beyond the catalogue, a line each: widths and
+// heights past its selectors (a cache may have more; the owner learns which
+// they exported), and names cut to the record's field.
+void printNotes(const request_notes& notes) {
+    const std::array<std::pair<const char*, const past_selectors*>, 2> past = {
+        {{"width", &notes.widths}, {"height", &notes.heights}}};
+    const std::array<int32_t, 2> selectors = {SWEEP_WIDTHS, SWEEP_HEIGHTS};
+    for (std::size_t field = 0; field < past.size(); ++field)
+        if (past[field].second->requests > 0)
+            std::printf(
+                "%lld request%s a %s past the selectors 0..%d, up to %d: a selector, not"
+                " pixels\n",
+                static_cast<long long>(past[field].second->requests),
+                past[field].second->requests == 1 ? " has" : "s have", past[field].first,
+                selectors[field] - 1, past[field].second->largest);
+    if (notes.cutRequests > 0)
+        std::printf(
+            "--cut-names cut the names of %lld request%s to their first %zu bytes: %d"
+            " distinct name%s as kept\n",
+            static_cast<long long>(notes.cutRequests), notes.cutRequests == 1 ? "" : "s",
+            IMAGE_NAME_SIZE - 1, notes.cutNames, notes.cutNames == 1 ? "" : "s");
+}
+
 // The replay: each candidate's hits beside a random key function's, LRU's and
 // the limit's, and where the loss lies.
 void printReplay(const compared_candidates& compared) {
@@ -641,6 +671,7 @@ void printReplay(const compared_candidates& compared) {
            replay.ways == 1 ? "" : "s", static_cast<long long>(records));
     std::printf("\n");
     printWrapped(line.text, 0);
+    printNotes(compared.notes);
     printHeader(REPLAY_COLUMNS);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
         const replay_count& counted = compared.candidates[at(candidate)].replay;
