@@ -85,7 +85,7 @@ bool readOptions(int argc, char** argv, diagnosis_options& chosen) {
         std::string option = std::strcmp(argv[index], "-h") == 0 ? "--help" : argv[index];
         const std::size_t equals = option.rfind("--", 0) == 0 ? option.find('=') : option.npos;
         const char* attached = equals == option.npos ? nullptr : argv[index] + equals + 1;
-        option = option.substr(0, equals);
+        if (equals != option.npos) option.resize(equals);
         int32_t which = 0;
         while (which < OPTIONS && option != OPTION_ROWS[static_cast<std::size_t>(which)].name)
             ++which;

@@ -203,16 +203,18 @@ void readHeader(request_reader& reader) {
         if (found[at(column)] == 0)
             missing += (missing.empty() ? "" : ", ") + std::string(COLUMN_NAMES[at(column)]);
     if (missing.empty()) return;
-    const std::string near = nearHeader(reader, found);
-    fault(reader, FAULT_HEADER, 0, [&] {
-        if (near.rfind("no header", 0) == 0) return near;
-        if (!near.empty()) return "the header names no column " + missing + near;
-        if (std::count(found.begin(), found.end(), 0) == REQUEST_COLUMNS)
-            return std::string(
-                "no header: the first line must name the columns name, param, width, height and"
-                " flag, in any order");
-        return "the header names no column " + missing;
-    });
+    std::string why = nearHeader(reader, found);
+    if (why.rfind("no header", 0) == 0)
+        ;  // its names split by another separator
+    else if (!why.empty())
+        why = "the header names no column " + missing + why;
+    else if (std::count(found.begin(), found.end(), 0) == REQUEST_COLUMNS)
+        why =
+            "no header: the first line must name the columns name, param, width, height and flag,"
+            " in any order";
+    else
+        why = "the header names no column " + missing;
+    fault(reader, FAULT_HEADER, 0, [&why] { return why; });
 }
 
 // A number as a refusal gives it: its sign, where negative, and its digits
