@@ -127,9 +127,10 @@ int main(int argc, char** argv) {
     }
     const int32_t threads = machineThreads();
     replay_baselines baselines{};
-    std::vector<replay_count> counts;
+    std::vector<table_replay> replays;
     const bench_clock::time_point replayStarts = bench_clock::now();
-    replayEverything(threads, stream.requests, stream.descriptors, tables, 1, baselines, counts);
+    replayEverything(threads, stream.requests, stream.descriptors, tables, RECORDS_PER_ELEMENT,
+                     baselines, replays);
     const double replay = secondsSince(replayStarts);
 
     const double megabytes = static_cast<double>(text.size()) / 1e6;
@@ -137,8 +138,11 @@ int main(int argc, char** argv) {
                 static_cast<long long>(requests), stream.distinctCount, megabytes);
     std::printf("reading: %.0f MB/s, %.2f million requests/s\n", megabytes / reading,
                 static_cast<double>(requests) / reading / 1e6);
-    std::printf("replay per request: %.1f ns, %d key tables and every baseline, on %d threads\n",
-                replay / static_cast<double>(requests) * 1e9, candidateCount, threads);
+    std::printf(
+        "replay per request: %.1f ns, %d key tables at %d records per key and at the curve's %zu,"
+        " and every baseline, on %d threads\n",
+        replay / static_cast<double>(requests) * 1e9, candidateCount, RECORDS_PER_ELEMENT,
+        CURVE_WAYS.size(), threads);
     std::printf("replay / reading: %.2f\n", replay / reading);
     std::printf("peak memory per request: %.1f bytes\n",
                 static_cast<double>(mostBytes - before) / static_cast<double>(requests));

@@ -98,8 +98,8 @@ TEST(Replay, TheDefaultStream) {
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << row.ways << " records a key");
         replay_baselines baselines{};
-        std::vector<replay_count> counts;
-        replayEverything(2, stream.requests, stream.descriptors, {}, row.ways, baselines, counts);
+        std::vector<table_replay> replays;
+        replayEverything(2, stream.requests, stream.descriptors, {}, row.ways, baselines, replays);
         EXPECT_NEAR(baselines.randomHits, row.random, 1e-12 * row.random);
         EXPECT_NEAR(baselines.randomMean, row.mean, 1e-12 * row.mean);
         EXPECT_NEAR(baselines.randomSd, row.sd, 1e-12 * row.sd);

@@ -140,10 +140,32 @@ bool compareCandidates(int32_t threads, const request_stream& stream, int32_t wa
     tables.reserve(candidates);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
         tables.push_back(keysOf(keyed, candidate, streamKeyset).data());
-    std::vector<replay_count> counts;
-    replayEverything(threads, stream.requests, stream.descriptors, tables, ways, replay, counts);
+    std::vector<table_replay> replays;
+    replayEverything(threads, stream.requests, stream.descriptors, tables, ways, replay, replays);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
-        compared.candidates[at(candidate)].replay = counts[at(candidate)];
+        compared.candidates[at(candidate)].replay = replays[at(candidate)];
+
+    // Why each candidate's keys crowd the stream: its distinct descriptors' fields,
+    // each one's requests, its keys.
+    std::vector<packed_descriptor> streamFields;
+    if (!stream.owners) {
+        const keyset_source& source = keyed.sources[at(streamKeyset)];
+        streamFields.resize(at(source.descriptors));
+        runJobs(1, 1, [&](int32_t /*job*/, image_descriptor& record) {  // in a worker's record
+            for (int32_t index = 0; index < source.descriptors; ++index) {
+                fillKeysetDescriptor(source, index, record);
+                streamFields[at(index)] = packedFields(record);
+            }
+        });
+    }
+    const packed_descriptor* fields = stream.owners ? stream.distinct.data() : streamFields.data();
+    std::vector<int64_t> requestsOf(at(stream.descriptors));
+    for (const int32_t request : stream.requests) ++requestsOf[at(request)];
+    runJobs(threads, candidateCount, [&](int32_t candidate, image_descriptor& /*record*/) {
+        compared.candidates[at(candidate)].traffic =
+            measureTraffic(fields, keysOf(keyed, candidate, streamKeyset).data(), requestsOf.data(),
+                           stream.descriptors);
+    });
     endProgress();
     return true;
 }

@@ -8,6 +8,7 @@
 #include "diagnosis.hpp"
 #include "replay.hpp"
 #include "requests.hpp"
+#include "traffic.hpp"
 
 #include <array>
 #include <cstdint>
@@ -21,7 +22,8 @@ struct candidate_figures {
     keyset_figures sweep;  // its keys outside the table and its crowd, over the sweep
     std::array<keyset_figures, MOST_KEYSETS> keysets;
     key_verdict verdict;
-    replay_count replay;
+    table_replay replay;      // the requests replayed under its keys
+    traffic_figures traffic;  // why its keys crowd the requests replayed
 };
 
 inline bool hasFigures(const candidate_figures& candidate) { return candidate.outside.count == 0; }

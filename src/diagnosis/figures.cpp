@@ -19,10 +19,12 @@ namespace {
 
 std::size_t at(int32_t index) { return static_cast<std::size_t>(index); }
 
-// The verdict that make plot prints and the picture takes as its headline: the
-// cache key's spread against each baseline in a sentence and its causes' line,
-// then every candidate's verdict, a line each.
-void writeHeadline(std::FILE* out, const compared_candidates& compared) {
+// What make plot prints and the picture takes as its headline: the answer's
+// sentences; the cache key's spread against each baseline in a sentence and its
+// causes' line; then every candidate's verdict, a line each.
+void writeHeadline(std::FILE* out, const compared_candidates& compared,
+                   const cache_answer& answer) {
+    std::fprintf(out, "%s\n", answerText(compared, answer).c_str());
     const key_diagnosis& diagnosis = compared.candidates[0].diagnosis;
     const key_spread& spread = diagnosis.spread;
     const random_baseline& random = diagnosis.random;
@@ -129,6 +131,16 @@ void writeCsvField(std::FILE* out, const char* text) {
     std::fputc('"', out);
 }
 
+// "default" for the default stream, "requests" for the owner's.
+const char* streamTitle(const replay_baselines& replay) {
+    return replay.owners ? KEYSET_TITLES[KEYSET_REQUESTS] : "default";
+}
+
+// A part of a whole as a fraction, 0 to 1.
+double share(int64_t part, int64_t whole) {
+    return whole > 0 ? static_cast<double>(part) / static_cast<double>(whole) : 0;
+}
+
 // Every candidate's verdict, those without figures too.
 void writeVerdicts(std::FILE* out, const compared_candidates& compared) {
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
@@ -144,13 +156,72 @@ void writeVerdicts(std::FILE* out, const compared_candidates& compared) {
 void writeReplay(std::FILE* out, const compared_candidates& compared) {
     const replay_baselines& replay = compared.replay;
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
-        const replay_count& counted = compared.candidates[at(candidate)].replay;
-        std::fprintf(out, "%s,%s,%lld,%d,%d,%lld,%lld,%.17g,%.17g,%lld,%lld\n",
-                     keyCandidates[candidate].name, replay.owners ? "requests" : "default",
+        const replay_count& counted = compared.candidates[at(candidate)].replay.cache;
+        std::fprintf(out, "%s,%s,%lld,%d,%d,%lld,%lld,%.17g,%.17g,%.17g,%lld,%lld\n",
+                     keyCandidates[candidate].name, streamTitle(replay),
                      static_cast<long long>(replay.requests), replay.distinct, replay.ways,
                      static_cast<long long>(counted.hits), static_cast<long long>(counted.outside),
-                     replay.randomHits, replay.randomSd, static_cast<long long>(replay.lruHits),
+                     share(counted.outside, replay.requests), replay.randomHits, replay.randomSd,
+                     static_cast<long long>(replay.lruHits),
                      static_cast<long long>(replay.limitHits));
+    }
+}
+
+// The curve over the cache's size: every candidate's hits at each number of
+// records per key it was replayed at (empty at the others), beside the random
+// key function's exact expectation and LRU's, at every number, and the limit's
+// where it was computed, at the cache's own.
+void writeCurve(std::FILE* out, const compared_candidates& compared) {
+    const replay_baselines& replay = compared.replay;
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        for (int32_t ways = 1; ways <= MOST_WAYS; ++ways) {
+            const table_replay& replayed = compared.candidates[at(candidate)].replay;
+            std::fprintf(out, "%s,%d,", keyCandidates[candidate].name, ways);
+            const auto point = std::find(CURVE_WAYS.begin(), CURVE_WAYS.end(), ways);
+            if (point != CURVE_WAYS.end())
+                std::fprintf(
+                    out, "%lld",
+                    static_cast<long long>(
+                        replayed.curve[static_cast<std::size_t>(point - CURVE_WAYS.begin())].hits));
+            else if (ways == replay.ways)
+                std::fprintf(out, "%lld", static_cast<long long>(replayed.cache.hits));
+            const stack_figures& baseline = replay.curve[at(ways - 1)];
+            std::fprintf(out, ",%.17g,%lld,", baseline.randomHits,
+                         static_cast<long long>(baseline.lruHits));
+            if (ways == replay.ways)
+                std::fprintf(out, "%lld", static_cast<long long>(replay.limitHits));
+            std::fprintf(out, "\n");
+        }
+}
+
+// Each candidate's pairs of the stream's descriptors that differ in one field
+// alone and share a key.
+void writeTraffic(std::FILE* out, const compared_candidates& compared) {
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
+        for (int32_t field = 0; field < TRAFFIC_FIELDS; ++field) {
+            const traffic_sharing& sharing =
+                compared.candidates[at(candidate)].traffic.fields[at(field)];
+            std::fprintf(out, "%s,%s,%s,%lld,%lld,%.17g,%.17g,%d,%d\n",
+                         keyCandidates[candidate].name, streamTitle(compared.replay),
+                         TRAFFIC_FIELD_NAMES[at(field)], static_cast<long long>(sharing.pairs),
+                         static_cast<long long>(sharing.sharedPairs), sharing.randomPairs,
+                         sharing.ratio, sharing.neverRead ? 1 : 0, sharing.cause ? 1 : 0);
+        }
+}
+
+// Each candidate's values that crowd the stream, by their requests, most first.
+void writeValues(std::FILE* out, const compared_candidates& compared) {
+    for (int32_t candidate = 0; candidate < candidateCount; ++candidate) {
+        const traffic_figures& traffic = compared.candidates[at(candidate)].traffic;
+        for (const crowding_value& value : traffic.crowding) {
+            std::fprintf(out, "%s,%s,%s,", keyCandidates[candidate].name,
+                         streamTitle(compared.replay), TRAFFIC_FIELD_NAMES[at(value.field)]);
+            writeCsvField(out, valueText(value).text);
+            std::fprintf(out, ",%d,%lld,%.17g,%d,%.17g,%.17g\n", value.descriptors,
+                         static_cast<long long>(value.requests),
+                         share(value.requests, compared.replay.requests), value.keys,
+                         value.randomKeys, value.chance);
+        }
     }
 }
 
@@ -176,6 +247,9 @@ enum figure_file : int32_t {
     CROWD,
     VERDICTS,
     REPLAY,
+    CURVE,
+    TRAFFIC,
+    VALUES,
     HEADLINE,
     FIGURE_FILES
 };
@@ -220,9 +294,10 @@ void writeOutside(std::FILE* out, const compared_candidates& compared) {
             const candidate_figures& figures = compared.candidates[at(candidate)];
             const keyset_figures& measured =
                 keyset < 0 ? figures.sweep : figures.keysets[at(keyset)];
-            std::fprintf(out, "%s,%s,%d,%d,", keyCandidates[candidate].name,
+            std::fprintf(out, "%s,%s,%d,%d,%.17g,", keyCandidates[candidate].name,
                          keyset < 0 ? SWEEP_TITLE : KEYSET_TITLES[at(keyset)], measured.descriptors,
-                         measured.outside.count);
+                         measured.outside.count,
+                         share(measured.outside.count, measured.descriptors));
             if (measured.outside.count > 0) {
                 writeKeyedFields(out, measured.firstOutside);
                 std::fprintf(out, ",%d\n", measured.outside.first);
@@ -252,22 +327,26 @@ void writeCrowd(std::FILE* out, const compared_candidates& compared) {
 
 // Their names and headers, in that order.
 constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_NAMES = {
-    "keys.csv",    "counts.csv", "fields.csv",   "spread.csv", "causes.csv",  "reach.csv",
-    "outside.csv", "crowd.csv",  "verdicts.csv", "replay.csv", "headline.txt"};
+    "keys.csv",  "counts.csv",  "fields.csv", "spread.csv",   "causes.csv",
+    "reach.csv", "outside.csv", "crowd.csv",  "verdicts.csv", "replay.csv",
+    "curve.csv", "traffic.csv", "values.csv", "headline.txt"};
 constexpr std::array<const char*, FIGURE_FILES> FIGURE_FILE_HEADERS = {
-    "candidate,keyset,key,hits",
-    "candidate,keyset,hits,keys,random,blind",
+    "candidate,keyset,key,load",
+    "candidate,keyset,load,keys,random,blind",
     "candidate,field,values,pairs,shared,random,ratio,never_read,cause,crowd_field,crowd_value,"
     "crowd_pairs",
     "candidate,keyset,baseline,inputs,repeats,empty,empty_mean,empty_sd,p_empty,busiest,"
     "busiest_median,p_busiest,chi_square,chi_mean,chi_sd,p_chi_above,p_chi_below",
     "candidate,rank,field,never_read,ratio",
     "candidate,byte,changes,changed",
-    "candidate,keyset,descriptors,outside,name,param,width,height,flag,key",
+    "candidate,keyset,descriptors,outside,outside_share,name,param,width,height,flag,key",
     "candidate,keyset,key,name,param,width,height,flag",
     "candidate,verdict,reasons",
-    "candidate,stream,requests,distinct,ways,hits,outside,random_hits,random_sd,lru_hits,limit_"
-    "hits",
+    "candidate,stream,requests,distinct,ways,hits,outside,outside_share,random_hits,random_sd,"
+    "lru_hits,limit_hits",
+    "candidate,ways,hits,random_hits,lru_hits,limit_hits",
+    "candidate,stream,field,pairs,shared,random,ratio,never_read,cause",
+    "candidate,stream,field,value,descriptors,requests,requests_share,keys,random_keys,p_keys",
     nullptr};  // the headline is text
 
 // The writers of one candidate's figures over the sweep, by file, up to the reach.
@@ -275,14 +354,18 @@ using row_writer = void (*)(std::FILE*, const char*, const key_diagnosis&);
 constexpr std::array<row_writer, REACH> ROW_WRITERS = {writeKeys, writeCounts, writeFields,
                                                        writeSpread, writeCauses};
 
-void writeFigureFile(std::FILE* out, int32_t file, const compared_candidates& compared) {
-    if (file == HEADLINE) return writeHeadline(out, compared);
+void writeFigureFile(std::FILE* out, int32_t file, const compared_candidates& compared,
+                     const cache_answer& answer) {
+    if (file == HEADLINE) return writeHeadline(out, compared, answer);
     std::fprintf(out, "%s\n", FIGURE_FILE_HEADERS[at(file)]);
     if (file == REACH) return writeReach(out, compared);
     if (file == OUTSIDE) return writeOutside(out, compared);
     if (file == CROWD) return writeCrowd(out, compared);
     if (file == VERDICTS) return writeVerdicts(out, compared);
     if (file == REPLAY) return writeReplay(out, compared);
+    if (file == CURVE) return writeCurve(out, compared);
+    if (file == TRAFFIC) return writeTraffic(out, compared);
+    if (file == VALUES) return writeValues(out, compared);
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
         if (hasFigures(compared.candidates[at(candidate)]))
             ROW_WRITERS[at(file)](out, keyCandidates[candidate].name,
@@ -305,7 +388,8 @@ staged_name stagedName(int32_t file) {
 // Writes one file whole under its staged name, which it may only create, so
 // that no file of another's is written through. Returns 0 or the cause; created
 // tells whether the staged file exists, to be removed after a failure.
-int stageFile(int folderFd, int32_t file, const compared_candidates& compared, bool& created) {
+int stageFile(int folderFd, int32_t file, const compared_candidates& compared,
+              const cache_answer& answer, bool& created) {
     const int fd = openat(folderFd, stagedName(file).text,
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     created = fd >= 0;
@@ -317,7 +401,7 @@ int stageFile(int folderFd, int32_t file, const compared_candidates& compared, b
         return cause;
     }
     errno = 0;
-    writeFigureFile(out, file, compared);
+    writeFigureFile(out, file, compared, answer);
     int cause = std::fflush(out) == 0 && std::ferror(out) == 0 ? 0 : errno != 0 ? errno : EIO;
     if (std::fclose(out) != 0 && cause == 0) cause = errno != 0 ? errno : EIO;
     return cause;
@@ -325,7 +409,8 @@ int stageFile(int folderFd, int32_t file, const compared_candidates& compared, b
 
 }  // namespace
 
-int writeFigures(const char* folder, const compared_candidates& compared) {
+int writeFigures(const char* folder, const compared_candidates& compared,
+                 const cache_answer& answer) {
     bool made = false;
     int folderFd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0 && errno == ENOENT && mkdir(folder, 0777) == 0) {
@@ -341,7 +426,7 @@ int writeFigures(const char* folder, const compared_candidates& compared) {
     int error = 0;
     for (int32_t file = 0; file < FIGURE_FILES && error == 0; ++file) {
         bool exists = false;
-        error = stageFile(folderFd, file, compared, exists);
+        error = stageFile(folderFd, file, compared, answer, exists);
         if (exists) ++created;
     }
     // A rename can still fail, where a folder holds the name, say: the files

@@ -2,6 +2,7 @@
 // (docs/figures.md), and the headline that make plot prints and draws.
 #pragma once
 
+#include "answer.hpp"
 #include "compare.hpp"
 
 // Writes every file in the folder, making the folder if it is missing. Each file
@@ -9,7 +10,8 @@
 // all are written: a failure to write leaves the folder as it was, without the
 // staged files, and removes the folder if it made it. Returns 0, or 2 after one
 // line on stderr naming the folder and the cause.
-int writeFigures(const char* folder, const compared_candidates& compared);
+int writeFigures(const char* folder, const compared_candidates& compared,
+                 const cache_answer& answer);
 
 // Whether the figures could be written in the folder, asked before any work: it
 // is a folder this process may write in, or it is missing and its parent is

@@ -8,6 +8,7 @@
 // This file holds the order of the run. The options are options.cpp's, the
 // requests requests.cpp's, what is computed compare.cpp's, the text text.cpp's,
 // the files figures.cpp's.
+#include "answer.hpp"
 #include "compare.hpp"
 #include "figures.hpp"
 #include "options.hpp"
@@ -40,15 +41,17 @@ int runDiagnosis(int argc, char** argv) {
         const outside_keys& outside = compared.candidates[0].outside;
         return refuseKey(DIAGNOSIS, outside.first, describeCombination(outside.firstAt).text);
     }
+    const cache_answer answer = answerOf(compared);
+    const check_outcome check = checkOf(compared, answer, chosen.maxCost);
     // The files before the text: a refusal leaves nothing on stdout.
     if (chosen.figuresFolder != nullptr) {
-        const int status = writeFigures(chosen.figuresFolder, compared);
+        const int status = writeFigures(chosen.figuresFolder, compared, answer);
         if (status != 0) return status;
     }
     errno = 0;
-    printText(compared);
+    printText(compared, answer, chosen.check ? &check : nullptr, chosen.brief);
     const int status = finishOutput(DIAGNOSIS);
-    return status == 0 && chosen.check && !compared.candidates[0].verdict.passes ? 1 : status;
+    return status == 0 && chosen.check && !check.reasons.empty() ? 1 : status;
 }
 
 }  // namespace

@@ -217,6 +217,16 @@ void fillKeysetDescriptor(const keyset_source& source, int32_t index, image_desc
     d.flag = static_cast<uint8_t>(fieldValue(variant, FIELD_FLAG));
 }
 
+packed_descriptor packedFields(const image_descriptor& d) {
+    packed_descriptor packed{};
+    std::memcpy(packed.name, d.name, sizeof packed.name);
+    packed.param = d.param;
+    packed.flag = d.flag;
+    packed.width = d.width;
+    packed.height = d.height;
+    return packed;
+}
+
 byte_name reachByteName(int32_t byte) {
     constexpr const char* FIELD_BYTES[] = {"length",    "param",     "width[0]", "width[1]",
                                            "height[0]", "height[1]", "flag",     "payload"};

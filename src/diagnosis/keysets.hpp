@@ -77,6 +77,9 @@ struct keyset_source {
 // owner's. payload is untouched.
 void fillKeysetDescriptor(const keyset_source& source, int32_t index, image_descriptor& d);
 
+// A descriptor's keyed fields, packed.
+packed_descriptor packedFields(const image_descriptor& d);
+
 // The bytes whose reach is measured: each of the name's, the name's length, the
 // other keyed fields' (width and height low byte first), and one byte of the
 // payload, which no key may read.

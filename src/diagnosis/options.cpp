@@ -1,13 +1,12 @@
 #include "options.hpp"
 
-#include "replay.hpp"
+#include "cache_layout.hpp"
 #include "workers.hpp"
-
-#include "cache_key.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -16,13 +15,15 @@ namespace {
 // The usage, as --help opens with it, its lines within 100 columns; a refusal
 // points to --help.
 constexpr const char* USAGE =
-    "usage: hashFunctionDiagnosis [--data DIR] [--check] [--requests FILE] [--cut-names]\n"
-    "                             [--ways N] [--threads N]";
+    "usage: hashFunctionDiagnosis [--brief] [--data DIR] [--check] [--max-cost POINTS]\n"
+    "                             [--requests FILE] [--cut-names] [--ways N] [--threads N]";
 
 // Each option: its name, its value's, the counts it takes, and what it does.
 enum option_name : int32_t {
+    BRIEF,
     DATA,
     CHECK,
+    MAX_COST,
     REQUESTS,
     CUT_NAMES,
     WAYS,
@@ -35,14 +36,19 @@ struct option_row {
     const char* name;
     const char* value;  // nullptr: it takes none
     const char* kind;   // what the value is, as a refusal names it
-    int32_t most;       // a count's most, from 1; 0: the value is no count
+    int32_t most;       // a count's most, from 1; 0: the value is no count; -1: points
     const char* meaning;
 };
 constexpr std::array<option_row, OPTIONS> OPTION_ROWS = {{
+    {"--brief", nullptr, nullptr, 0, "print the answer alone, for a CI log"},
     {"--data", "DIR", "folder", 0,
      "also write every figure as CSV in DIR, made if missing (docs/figures.md)"},
     {"--check", nullptr, nullptr, 0,
-     "exit 1 when hashFunction fails its verdict, 0 when it passes"},
+     "exit 1 when hashFunction fails its verdict or a replayed request's key lies outside 0..799,"
+     " 0 otherwise; each reason is printed"},
+    {"--max-cost", "POINTS", "number", -1,
+     "with --check, also exit 1 when hashFunction costs more than POINTS of hit ratio against a"
+     " random key function on the stream replayed, and lies over 3 sd below it"},
     {"--requests", "FILE", "file", 0,
      "replay the cache's own requests from a CSV file, - for standard input: columns name,"
      " param, width, height and flag, width and height the record's selectors (indices into"
@@ -50,13 +56,16 @@ constexpr std::array<option_row, OPTIONS> OPTION_ROWS = {{
     {"--cut-names", nullptr, nullptr, 0,
      "keep a request's name of more than 19 bytes as its first 19, as the record's field"
      " would, rather than refuse the file"},
-    {"--ways", "N", "count", MOST_WAYS, "records per key in the replay, 1 to 16 (1 unless given)"},
+    {"--ways", "N", "count", MOST_WAYS,
+     "records per key in the replay, 1 to 16 (unless given, 3: the image_descriptor records one"
+     " hash_element holds whole)"},
     {"--threads", "N", "count", MOST_THREADS,
      "work on N threads, 1 to 256 (as many as the machine has)"},
     {"--help", nullptr, nullptr, 0, "print this help and exit; -h too"},
     {"--version", nullptr, nullptr, 0, "print the version and exit"},
 }};
-static_assert(MOST_WAYS == 16 && MOST_THREADS == 256 && IMAGE_NAME_SIZE == 20,
+static_assert(MOST_WAYS == 16 && MOST_THREADS == 256 && IMAGE_NAME_SIZE == 20 &&
+                  RECORDS_PER_ELEMENT == 3,
               "the rows name the most");
 
 // Why a count's text is no count of 1 to most, or "" where it is one.
@@ -75,10 +84,23 @@ std::string countFault(const std::string& option, const char* text, int32_t most
     return "";
 }
 
+// Why a number of points' text is no number of 0 or more, or "" where it is one:
+// digits, with a point and more digits or none.
+std::string pointsFault(const std::string& option, const char* text, double& points) {
+    const std::size_t whole = std::strspn(text, "0123456789");
+    const std::size_t fraction =
+        text[whole] == '.' ? std::strspn(text + whole + 1, "0123456789") : 0;
+    const std::size_t length = whole + (text[whole] == '.' ? 1 + fraction : 0);
+    if (whole + fraction == 0 || text[length] != '\0' || length > 12)
+        return option + " " + text + " is not a number of points, 0 or more (say 1.5)";
+    points = std::strtod(text, nullptr);
+    return "";
+}
+
 }  // namespace
 
 bool readOptions(int argc, char** argv, diagnosis_options& chosen) {
-    chosen = {nullptr, false, nullptr, false, 0, 0, false, false};
+    chosen = {nullptr, false, -1, false, nullptr, false, 0, 0, false, false};
     std::array<bool, OPTIONS> given{};
     for (int index = 1; index < argc; ++index) {
         // --name=value is --name value; -h is --help.
@@ -107,7 +129,14 @@ bool readOptions(int argc, char** argv, diagnosis_options& chosen) {
                 problem = std::string("no ") + row.kind + " after " + option;
             else if (row.most > 0)
                 problem = countFault(option, value, row.most, count);
+            else if (row.most < 0)
+                problem = pointsFault(option, value, chosen.maxCost);
             switch (which) {
+                case BRIEF:
+                    chosen.brief = true;
+                    break;
+                case MAX_COST:
+                    break;
                 case DATA:
                     chosen.figuresFolder = value;
                     break;
@@ -139,7 +168,12 @@ bool readOptions(int argc, char** argv, diagnosis_options& chosen) {
             return false;
         }
     }
-    if (chosen.ways == 0) chosen.ways = 1;
+    if (chosen.maxCost >= 0 && !chosen.check) {
+        std::fprintf(stderr, "%s: --max-cost without --check, which it is for; see %s --help\n",
+                     DIAGNOSIS, DIAGNOSIS);
+        return false;
+    }
+    if (chosen.ways == 0) chosen.ways = RECORDS_PER_ELEMENT;
     if (chosen.threads == 0) chosen.threads = machineThreads();
     return true;
 }

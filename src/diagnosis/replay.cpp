@@ -66,10 +66,7 @@ double randomHitChance(int64_t u, int32_t ways) {
     return sum;
 }
 
-// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): as the declaration names them
-stack_figures measureStackDistances(const std::vector<int32_t>& requests, int32_t descriptors,
-                                    int32_t ways) {
-    stack_figures figures{0, 0};
+std::vector<int32_t> stackDistances(const std::vector<int32_t>& requests, int32_t descriptors) {
     // distances[u]: the requests at stack distance u, at most descriptors - 1.
     std::vector<int32_t> distances(at(std::max(descriptors, 1)));
     // marks: a Fenwick tree over the requests' places, 1 at each descriptor's last
@@ -101,6 +98,11 @@ stack_figures measureStackDistances(const std::vector<int32_t>& requests, int32_
         mark(place, 1);
         last[at(descriptor)] = static_cast<int32_t>(place);
     }
+    return distances;
+}
+
+stack_figures stackFiguresAt(const std::vector<int32_t>& distances, int32_t ways) {
+    stack_figures figures{0, 0};
     const int64_t records = int64_t{HASH_KEYS} * ways;
     for (std::size_t u = 0; u < distances.size(); ++u) {
         const int32_t count = distances[u];
@@ -109,6 +111,12 @@ stack_figures measureStackDistances(const std::vector<int32_t>& requests, int32_
         figures.randomHits += count * randomHitChance(static_cast<int64_t>(u), ways);
     }
     return figures;
+}
+
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): as the declaration names them
+stack_figures measureStackDistances(const std::vector<int32_t>& requests, int32_t descriptors,
+                                    int32_t ways) {
+    return stackFiguresAt(stackDistances(requests, descriptors), ways);
 }
 
 int64_t limitHits(const std::vector<int32_t>& requests, int32_t descriptors, int64_t records) {
@@ -176,31 +184,42 @@ int64_t limitHits(const std::vector<int32_t>& requests, int32_t descriptors, int
 
 void replayEverything(int32_t threads, const std::vector<int32_t>& requests, int32_t descriptors,
                       const std::vector<const int32_t*>& tables, int32_t ways,
-                      replay_baselines& baselines, std::vector<replay_count>& counts) {
-    counts.assign(tables.size(), replay_count{0, 0});
+                      replay_baselines& baselines, std::vector<table_replay>& replays) {
+    replays.assign(tables.size(), table_replay{});
     std::vector<replay_count> random(RANDOM_TABLES);
     // The longest first: the stack distances, the limit; then the random key
-    // tables and the key tables, each a pass over the requests.
+    // tables and the key tables at the cache's records per key and at each of the
+    // curve's, each a pass over the requests.
     constexpr int32_t STACK = 0;
     constexpr int32_t LIMIT = 1;
     constexpr int32_t RANDOM = 2;
+    constexpr auto PASSES = static_cast<int32_t>(1 + CURVE_WAYS.size());  // by key table
     const int32_t keyTables = RANDOM + RANDOM_TABLES;
-    const int32_t jobs = keyTables + static_cast<int32_t>(tables.size());
+    const int32_t jobs = keyTables + PASSES * static_cast<int32_t>(tables.size());
     std::atomic<int32_t> done{0};
     runJobs(threads, jobs, [&](int32_t job, image_descriptor& /*record*/) {
         if (job == STACK) {
-            const stack_figures stack = measureStackDistances(requests, descriptors, ways);
-            baselines.lruHits = stack.lruHits;
-            baselines.randomHits = stack.randomHits;
+            const std::vector<int32_t> distances = stackDistances(requests, descriptors);
+            for (int32_t w = 1; w <= MOST_WAYS; ++w)
+                baselines.curve[at(w - 1)] = stackFiguresAt(distances, w);
         } else if (job == LIMIT) {
             baselines.limitHits = limitHits(requests, descriptors, int64_t{HASH_KEYS} * ways);
         } else if (job < keyTables) {
             random[at(job - RANDOM)] = replayRandomTable(requests, job - RANDOM, ways);
         } else {
-            counts[at(job - keyTables)] = replayKeys(requests, tables[at(job - keyTables)], ways);
+            const int32_t table = (job - keyTables) / PASSES;
+            const int32_t pass = (job - keyTables) % PASSES;
+            table_replay& replayed = replays[at(table)];
+            const int32_t* keys = tables[at(table)];
+            if (pass == 0)
+                replayed.cache = replayKeys(requests, keys, ways);
+            else
+                replayed.curve[at(pass - 1)] = replayKeys(requests, keys, CURVE_WAYS[at(pass - 1)]);
         }
         showProgress("replayed", ++done, jobs);
     });
+    baselines.lruHits = baselines.curve[at(ways - 1)].lruHits;
+    baselines.randomHits = baselines.curve[at(ways - 1)].randomHits;
     double sum = 0;
     for (const replay_count& table : random) sum += static_cast<double>(table.hits);
     baselines.randomMean = sum / RANDOM_TABLES;

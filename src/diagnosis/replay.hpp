@@ -5,13 +5,12 @@
 // associative set, and Belady's optimal replacement, the limit (docs/replay.md).
 #pragma once
 
-#include "cache_key.hpp"
+#include "cache_layout.hpp"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
-// Records per key: 1 .. MOST_WAYS. The cache holds HASH_KEYS x ways records.
-inline constexpr int32_t MOST_WAYS = 16;
 // The random key tables sampled for the spread of a random key function's hits.
 inline constexpr int32_t RANDOM_TABLES = 30;
 
@@ -45,6 +44,10 @@ struct stack_figures {
 };
 stack_figures measureStackDistances(const std::vector<int32_t>& requests, int32_t descriptors,
                                     int32_t ways);
+// The pass alone: distances[u], the requests at stack distance u; and the
+// figures at `ways` from it.
+std::vector<int32_t> stackDistances(const std::vector<int32_t>& requests, int32_t descriptors);
+stack_figures stackFiguresAt(const std::vector<int32_t>& distances, int32_t ways);
 
 // P(Binomial(u, 1 / HASH_KEYS) < ways).
 double randomHitChance(int64_t u, int32_t ways);
@@ -61,17 +64,25 @@ struct replay_baselines {
     int64_t requests;
     int32_t distinct;  // descriptors requested
     int32_t ways;
-    double randomHits;               // a uniformly random key function's expected hits, exact
-    double randomMean;               // over RANDOM_TABLES random key tables
-    double randomSd;                 // their standard deviation
-    int64_t lruHits;                 // LRU over HASH_KEYS x ways records, fully associative
-    int64_t limitHits;               // Belady's optimal replacement over as many records
-    std::vector<int32_t> distances;  // the requests at each stack distance
+    double randomHits;  // a uniformly random key function's expected hits, exact
+    double randomMean;  // over RANDOM_TABLES random key tables
+    double randomSd;    // their standard deviation
+    int64_t lruHits;    // LRU over HASH_KEYS x ways records, fully associative
+    int64_t limitHits;  // Belady's optimal replacement over as many records
+    // The curve over the cache's size: curve[w - 1], the random key function's
+    // exact expectation and LRU's hits with w records per key, w = 1 .. MOST_WAYS.
+    std::array<stack_figures, MOST_WAYS> curve;
+};
+
+// One key table's replay: at the cache's records per key, and at each of CURVE_WAYS.
+struct table_replay {
+    replay_count cache;
+    std::array<replay_count, CURVE_WAYS.size()> curve;
 };
 
 // The requests replayed under each of the key tables (tables[t][descriptor]) into
-// counts[t], and under the baselines, on `threads` threads; each a job of its own.
+// replays[t], and under the baselines, on `threads` threads; each a job of its own.
 // baselines' figures are set; its stream's description is left as it is.
 void replayEverything(int32_t threads, const std::vector<int32_t>& requests, int32_t descriptors,
                       const std::vector<const int32_t*>& tables, int32_t ways,
-                      replay_baselines& baselines, std::vector<replay_count>& counts);
+                      replay_baselines& baselines, std::vector<table_replay>& replays);

@@ -1,13 +1,23 @@
-// The diagnosis as a person reads it: the cache key's fields, its spread against
-// random key functions and its causes; every candidate's reach, its spread over
-// the keysets and the table of candidates with their verdicts. On stdout.
+// The diagnosis as a person reads it, on stdout: the answer first, what each
+// candidate's keys cost the cache on the stream replayed; then the evidence, a
+// section each under its heading: the replay, why the cache key crowds that
+// traffic, why it spreads the catalogue's sweep as it does, every candidate's
+// reach, its spread over the keysets, and the verdicts.
 #pragma once
 
+#include "answer.hpp"
 #include "compare.hpp"
 
 #include <cstdio>
+#include <string>
 
-void printText(const compared_candidates& compared);
+// The whole text, or with brief the answer alone; check: --check's outcome,
+// printed with the answer, or nullptr.
+void printText(const compared_candidates& compared, const cache_answer& answer,
+               const check_outcome* check, bool brief);
+
+// Where the loss lies, and on the next line who gets it back, as the answer says.
+std::string answerText(const compared_candidates& compared, const cache_answer& answer);
 
 // The causes, worst first, in one line: the fields never read, then those that
 // share keys markedly more often than random, by how much more. Where it finds
