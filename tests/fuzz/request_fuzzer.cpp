@@ -67,10 +67,10 @@ struct read_result {
     std::string refusal;
 };
 
-// The reader's one call: the file's bytes through fmemopen, named SHOWN. cutNames: names longer
-// than 19 bytes cut rather than refused; the reader takes no such option yet (it is to take
-// request_choices{cutNames}), so it is not passed.
-read_result readFile(std::string bytes, [[maybe_unused]] bool cutNames, request_stream& stream) {
+// The reader's one call: the file's bytes through fmemopen (whose buffer is not const), named
+// SHOWN. cutNames: names longer than 19 bytes cut rather than refused; the reader takes no such
+// option yet (it is to take request_choices{cutNames}), so it is not passed.
+read_result readFile(std::string& bytes, [[maybe_unused]] bool cutNames, request_stream& stream) {
     std::FILE* in = fmemopen(bytes.data(), bytes.size(), "r");
     if (in == nullptr) fail("fmemopen: %s", std::strerror(errno));
     request_refusal refusal{};
@@ -82,7 +82,7 @@ read_result readFile(std::string bytes, [[maybe_unused]] bool cutNames, request_
 }
 
 // readFile; an exception out of the reader is a fault of its own.
-read_result readGuarded(const std::string& bytes, bool cutNames, request_stream& stream) {
+read_result readGuarded(std::string& bytes, bool cutNames, request_stream& stream) {
     try {
         return readFile(bytes, cutNames, stream);
     } catch (const std::bad_alloc&) {
@@ -183,7 +183,7 @@ std::string writeFile(const request_stream& stream) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const bool cutNames = size > 0 && (data[0] & 1) != 0;
-    const std::string file =
+    std::string file =
         size > 0 ? std::string(reinterpret_cast<const char*>(data) + 1, size - 1) : std::string();
     request_stream stream{};
     const read_result first = readGuarded(file, cutNames, stream);
@@ -192,7 +192,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         return 0;
     }
     checkAccepted(stream);
-    const std::string written = writeFile(stream);
+    std::string written = writeFile(stream);
     request_stream again{};
     const read_result second = readGuarded(written, cutNames, again);
     if (!second.accepted)
