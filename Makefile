@@ -7,9 +7,9 @@
 # otherwise the whole list (this Makefile alone, its path spaced).
 THIS := $(if $(wildcard $(lastword $(MAKEFILE_LIST))),$(lastword $(MAKEFILE_LIST)),$(strip $(MAKEFILE_LIST)))
 ROOT := $(shell dirname -- '$(subst ','\'',$(THIS))')
-# BUILD, CMAKE_ARGS and FUZZ_SECONDS come from make's command line only: they are
-# common names in a shell, and a stray one in the environment must not choose what
-# is built, nor what `make clean` removes.
+# BUILD, CMAKE_ARGS and FUZZ_SECONDS come from make's command line only: the first
+# two are common names in a shell, and a stray one in the environment must not
+# choose what is built, nor what `make clean` removes; FUZZ_SECONDS goes as they do.
 ifneq ($(origin BUILD),command line)
 BUILD := $(ROOT)/build
 endif
