@@ -17,7 +17,8 @@ const std::vector<request_corner>& requestCorners() {
          "name,param,width,height,flag\n"
          "faro,1,2,0,0\n"
          "faro,300,2,0,0\n"},
-        {"a name of 20 bytes", "name,param,width,height,flag\nabcdefghijklmnopqrst,0,0,0,0\n"},
+        {"a row just under 64 KiB, its ignored column 65400 bytes long",
+         "name,param,width,height,flag,note\nfaro,1,2,0,0," + std::string(65400, 'x') + "\n"},
     };
     return corners;
 }

@@ -1,5 +1,5 @@
-// Request files at the reader's corners, each with what it is: the tests read them, and the
-// fuzzer (tests/fuzz) starts from them.
+// Request files at the reader's corners, each with what it is; the fuzzer starts from them
+// (tests/fuzz/write_seeds.cpp).
 #pragma once
 
 #include <string>

@@ -2,8 +2,8 @@
 // of options, whose low bit is cutNames (readFile), then the file's bytes. What the reader
 // promises is checked on every input:
 //   - a file it accepts holds requests, each the index of a distinct descriptor, the descriptors
-//     in the order first requested, their names zero-filled; and reads back the same requests
-//     when written out again as a request file (each name in C's form);
+//     in the order first requested, their names zero-filled; has no row over 64 KiB; and reads
+//     back the same requests when written out again as a request file (each name in C's form);
 //   - a refusal is one line, "hashFunctionDiagnosis: fuzz.csv: ..." or
 //     "hashFunctionDiagnosis: fuzz.csv:LINE: ...", LINE one of the file's lines, and the stream
 //     keeps no requests;
@@ -32,6 +32,10 @@ namespace {
 
 // The name the reader is given for the file, as a refusal shows it.
 constexpr const char* SHOWN = "fuzz.csv";
+
+// The reader refuses a row over 64 KiB, so that what it holds is bounded. A line is part of one
+// row: one longer than this, with room for a CRLF and a byte-order mark, is in a row over 64 KiB.
+constexpr std::size_t LONGEST_LINE = 65536 + 5;
 
 std::size_t at(int64_t index) { return static_cast<std::size_t>(index); }
 
@@ -192,6 +196,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         return 0;
     }
     checkAccepted(stream);
+    for (std::size_t start = 0; start < file.size();) {
+        const std::size_t end = std::min(file.find('\n', start), file.size());
+        if (end - start > LONGEST_LINE)
+            fail("an accepted file holds a line of %zu bytes, from byte %zu", end - start, start);
+        start = end + 1;
+    }
     std::string written = writeFile(stream);
     request_stream again{};
     const read_result second = readGuarded(written, cutNames, again);
