@@ -36,8 +36,10 @@ echo "fuzz.sh: request_fuzzer for $seconds s from $(find "$corpus" -type f | wc 
 # rather than grown from the seeds' lengths (-len_control=0), so that a short run tries them. ASan
 # holds freed memory back (256 MB by default) to catch its use: 64 MB, so that the limit on the
 # process's memory leaves the rest to what the reader holds (the caller's ASAN_OPTIONS come after).
+# The dictionary holds the file's pieces (the header, quotes, escapes, line ends, the ranges' ends).
 options=(-max_total_time="$seconds" -rss_limit_mb=256 -malloc_limit_mb=64 -max_len=262144
-    -len_control=0 -timeout=30 -print_final_stats=1 -artifact_prefix="$findings/")
+    -len_control=0 -timeout=30 -dict="$root/tests/fuzz/request.dict" -print_final_stats=1
+    -artifact_prefix="$findings/")
 status=0
 ASAN_OPTIONS=quarantine_size_mb=64${ASAN_OPTIONS:+:$ASAN_OPTIONS} \
     "$build/request_fuzzer" "${options[@]}" "$corpus" >"$log" 2>&1 || status=$?
