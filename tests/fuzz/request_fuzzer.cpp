@@ -2,8 +2,9 @@
 // of options, whose low bit is cutNames (readFile), then the file's bytes. What the reader
 // promises is checked on every input:
 //   - a file it accepts holds requests, each the index of a distinct descriptor, the descriptors
-//     in the order first requested, their names zero-filled; has no row over 64 KiB; and reads
-//     back the same requests when written out again as a request file (each name in C's form);
+//     in the order first requested, their names zero-filled; has no line over 64 KiB (but for a
+//     CRLF and a byte-order mark); and reads back the same requests when written out again as a
+//     request file (each name in C's form);
 //   - a refusal is one line, "hashFunctionDiagnosis: fuzz.csv: ..." or
 //     "hashFunctionDiagnosis: fuzz.csv:LINE: ...", LINE one of the file's lines, and the stream
 //     keeps no requests;
