@@ -7,14 +7,17 @@
 # otherwise the whole list (this Makefile alone, its path spaced).
 THIS := $(if $(wildcard $(lastword $(MAKEFILE_LIST))),$(lastword $(MAKEFILE_LIST)),$(strip $(MAKEFILE_LIST)))
 ROOT := $(shell dirname -- '$(subst ','\'',$(THIS))')
-# BUILD and CMAKE_ARGS come from make's command line only: both are common names
-# in a shell, and a stray one in the environment must not choose what is built,
-# nor what `make clean` removes.
+# BUILD, CMAKE_ARGS and FUZZ_SECONDS come from make's command line only: the first
+# two are common names in a shell, and a stray one in the environment must not
+# choose what is built, nor what `make clean` removes; FUZZ_SECONDS goes as they do.
 ifneq ($(origin BUILD),command line)
 BUILD := $(ROOT)/build
 endif
 ifneq ($(origin CMAKE_ARGS),command line)
 CMAKE_ARGS :=
+endif
+ifneq ($(origin FUZZ_SECONDS),command line)
+FUZZ_SECONDS := 600
 endif
 MAKEFLAGS += --no-print-directory
 
@@ -48,7 +51,7 @@ provide = @"$(ROOT)/scripts/packages.sh" $(1) "$(BUILD)" -- $(CONFIGURE)
 built = @why=$$(sed -n 's/^HFT_$(1):INTERNAL=//p' "$(BUILD)/CMakeCache.txt"); \
 	[ "$$why" = built ] || { echo "$@: $${why:-$(BUILD) does not say whether it built them}" >&2; exit 1; }
 
-.PHONY: all configure build tool run diagnose test bench lint plot clean
+.PHONY: all configure build tool run diagnose test bench lint fuzz plot clean
 
 all: build
 
@@ -91,6 +94,13 @@ lint: configure
 	$(call built,UNIT_TESTS)
 	$(call built,BENCHMARKS)
 	@"$(ROOT)/scripts/lint.sh" "$(BUILD)"
+
+# The request reader under libFuzzer for FUZZ_SECONDS seconds, in a clang++ build of its own,
+# BUILD/fuzz (scripts/fuzz.sh): needs clang++ and its libFuzzer.
+fuzz:
+	$(not_the_tree)
+	@"$(ROOT)/scripts/packages.sh" fuzz
+	@"$(ROOT)/scripts/fuzz.sh" "$(BUILD)/fuzz" "$(FUZZ_SECONDS)"
 
 # The picture, drawn from the figures the diagnosis writes in BUILD/figures.
 plot: configure

@@ -3,7 +3,7 @@
 # and make), how it is looked for, and the Debian package that provides it; and
 # its provision:
 #   packages.sh COMMAND [BUILD [-- RECONFIGURE...]]
-# COMMAND is test, plot, bench or lint (the make targets) or ci (.ci/run); BUILD
+# COMMAND is test, plot, bench, lint or fuzz (the make targets) or ci (.ci/run); BUILD
 # is the build folder whose configuration looked for the libraries. A need is
 # met by whatever the build finds, from any package or none: a command on PATH,
 # a library the configuration in BUILD found, a file that is there (under
@@ -18,12 +18,15 @@
 # naming what is missing. Every such stop exits 1; a fault of its own call or
 # its lists exits 2.
 set -uo pipefail
-command=${1:?usage: packages.sh test|plot|bench|lint|ci [BUILD [-- RECONFIGURE...]]}
+command=${1:?usage: packages.sh test|plot|bench|lint|fuzz|ci [BUILD [-- RECONFIGURE...]]}
 build=${2:-}
 shift $(($# < 2 ? $# : 2))
 [ "${1:-}" = -- ] && shift
 who="make $command"
 [ "$command" = ci ] && who=.ci/run
+
+# libFuzzer, as clang++ 14 links it on x86-64.
+fuzzer_runtime=/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a
 
 # needs COMMAND: what COMMAND needs, a line each: how it is looked for (a
 # command, a library the configuration found, a file), the package that
@@ -45,11 +48,16 @@ needs() {
         echo "command:clang-tidy clang-tidy static analysis"
         echo "command:shellcheck shellcheck the shell scripts' check"
         ;;
+    fuzz)
+        echo "command:clang++ clang the fuzzer's compiler"
+        echo "file:$fuzzer_runtime libclang-rt-14-dev libFuzzer"
+        ;;
     ci)  # beyond what each make command provides for itself
         echo "command:g++ g++ the g++ presets"
         echo "command:cmake cmake the build"
         echo "command:make make the front door"
         echo "command:clang++ clang the clang presets"
+        echo "file:$fuzzer_runtime libclang-rt-14-dev the fuzzer"
         echo "command:ninja ninja-build the multi-config build"
         echo "file:/usr/include/gtest/gtest.h libgtest-dev the installed GoogleTest"
         echo "file:/usr/src/googletest/CMakeLists.txt googletest GoogleTest from its sources"

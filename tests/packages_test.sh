@@ -111,7 +111,8 @@ apt-get -s install --no-install-recommends gnuplot-nox (user 0, interactive)
 make plot: installing gnuplot-nox would remove gnuplot-x11 (a conflict); nothing was changed"
 
 # .ci/run's own list: commands and files (staged under PACKAGES_ROOT); no reconfigure.
-for file in usr/include/gtest/gtest.h usr/lib/llvm-14/include/c++/v1/vector usr/lib/llvm-14/lib/libc++abi.so; do
+for file in usr/include/gtest/gtest.h usr/lib/llvm-14/include/c++/v1/vector usr/lib/llvm-14/lib/libc++abi.so \
+    usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a; do
     mkdir -p "$work/root/$(dirname $file)" && : >"$work/root/$file"
 done
 row ".ci/run" "ci PACKAGES_ROOT=$work/root" "g++ cmake make clang++ pkg-config qemu-aarch64 \
