@@ -95,7 +95,7 @@ fed feedRun(csv_reader& reader) {
     const std::size_t room = MOST_ROW_BYTES + 1 - std::min(reader.rowBytes, MOST_ROW_BYTES);
     const std::size_t end = std::min(reader.got, reader.next + room);
     std::size_t run = reader.next;
-    const char* bytes = reader.buffer.data();
+    const char* bytes = reader.buffer.get();
     while (run < end && bytes[run] != '\n' && bytes[run] != '"' &&
            (!bare || (bytes[run] != ',' && bytes[run] != '\r')))
         ++run;
@@ -131,6 +131,7 @@ csv_read endOfFile(csv_reader& reader) {
     if (reader.state == QUOTED) return CSV_UNTERMINATED;
     if (reader.state != FIELD_START || reader.width > 0) {
         feed(reader, '\n');
+        --reader.line;  // no line end: the file ends on this line
         return CSV_ROW;
     }
     return CSV_END;
@@ -142,7 +143,7 @@ void openCsv(csv_reader& reader, std::FILE* in) {
     reader = {};
     reader.in = in;
     reader.kept = SIZE_MAX;
-    reader.buffer.resize(BUFFER_BYTES);
+    reader.buffer.reset(new char[BUFFER_BYTES]);  // its pages touched only as they are read into
     reader.line = 1;
     reader.state = FIELD_START;
 }
@@ -157,17 +158,17 @@ csv_read readCsvRow(csv_reader& reader) {
     reader.rowBytes = 0;
     for (;;) {
         if (reader.next == reader.got) {
-            reader.got = std::fread(reader.buffer.data(), 1, reader.buffer.size(), reader.in);
+            reader.got = std::fread(reader.buffer.get(), 1, BUFFER_BYTES, reader.in);
             reader.next = 0;
             if (reader.got == 0) return endOfFile(reader);
             if (!reader.started && reader.got >= 3 &&
-                std::memcmp(reader.buffer.data(), "\xEF\xBB\xBF", 3) == 0)
+                std::memcmp(reader.buffer.get(), "\xEF\xBB\xBF", 3) == 0)
                 reader.next = 3;
             reader.started = true;
             continue;
         }
         if (reader.state == FIELD_START && reader.width == 0 && !reader.pendingReturn) {
-            const std::string_view rest(reader.buffer.data() + reader.next,
+            const std::string_view rest(reader.buffer.get() + reader.next,
                                         reader.got - reader.next);
             const std::size_t end = rest.find('\n');
             if (end != rest.npos && rest.substr(0, end).find('"') == rest.npos) {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +30,7 @@ struct csv_reader {
     int64_t rowLine;
     bool textAfterQuote;
     // Where the reading stands.
-    std::vector<char> buffer;
+    std::unique_ptr<char[]> buffer;
     std::size_t got;
     std::size_t next;
     bool started;
