@@ -66,19 +66,17 @@ check_outcome checkOf(const compared_candidates& compared, const cache_answer& a
     const int64_t outside = cache.replay.cache.outside;
     if (outside > 0)
         outcome.reasons.push_back(
-            std::to_string(outside) + (outside == 1 ? " request has" : " requests have") +
-            formatted(" a key outside 0..%d, %.1f%% of the requests: an index outside the"
-                      " cache's %d elements",
-                      HASH_KEYS - 1, points(static_cast<double>(outside), compared.replay.requests),
-                      HASH_KEYS));
+            std::to_string(outside) + (outside == 1 ? " request" : " requests") +
+            formatted(" (%.1f%%) %s a key outside 0..%d",
+                      points(static_cast<double>(outside), compared.replay.requests),
+                      outside == 1 ? "has" : "have", HASH_KEYS - 1));
     const candidate_cost& cost = answer.costs[0];
     const bool beyondSds = !cost.hasSd || cost.sds < -MAX_COST_SDS;
     if (maxCost >= 0 && answer.keyLoss > maxCost && beyondSds)
         outcome.reasons.push_back(
             std::string(name) +
-            formatted(" costs %.2f points against a random key function, more than --max-cost %g,",
-                      answer.keyLoss, maxCost) +
-            (cost.hasSd ? formatted(" and %.1f sd below it", -cost.sds)
-                        : std::string(" and random key tables do not vary here")));
+            formatted(" costs %.2f points, more than --max-cost %g,", answer.keyLoss, maxCost) +
+            (cost.hasSd ? formatted(" %.1f sd below random", -cost.sds)
+                        : std::string(" random tables not varying")));
     return outcome;
 }

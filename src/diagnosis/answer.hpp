@@ -34,7 +34,7 @@ cache_answer answerOf(const compared_candidates& compared);
 // --check: it fails when the cache key fails its verdict, when a request's key
 // lies outside the table, and, with a largest cost, when the cache key costs
 // more points than that against a random key function and lies more than
-// MAX_COST_SDS of the random tables' sd below it. Each reason is one sentence.
+// MAX_COST_SDS of the random tables' sd below it. Each reason is one short sentence.
 inline constexpr double MAX_COST_SDS = 3;
 struct check_outcome {
     std::vector<std::string> reasons;  // none: it passes

@@ -155,8 +155,6 @@ void printAnswer(const compared_candidates& compared, const cache_answer& answer
         0);
     if (check == nullptr) return;
     if (check->reasons.empty()) std::printf("--check passes\n");
-    for (const std::string& reason : check->reasons) {
-        const std::string shown = "--check fails: " + reason;
-        printWrapped(shown.c_str(), 2);
-    }
+    for (const std::string& reason : check->reasons)
+        std::printf("--check fails: %s\n", reason.c_str());
 }
