@@ -61,6 +61,12 @@ TEST(Replay, KnownAnswers) {
         // Two records a key: room for all, but a random key still crowds some.
         {"801 in a loop, 2 records", loopTwice(), keyOfLoop, 2, 801, 0, 801, 801,
          589.3429031733383},
+        // Three records a key, the cache's own: A, B, C and D share key 0, E has key 1. Key 0's
+        // element runs A, BA, CBA; A hits (ACB); D pushes B out (DAC); B pushes C out (BDA); A
+        // hits (ABD); E; C pushes D out (CAB); A hits. Every repeat is within 2400 records. A
+        // random key: the repeats' stack distances are 2, 3, 2, 4, 2, so 5 - 3997 / 800^4.
+        {"the cache's 3 records a key", lettered("ABCADBAECA"), {0, 0, 0, 0, 1}, 3, 3, 0, 5, 5,
+         4.99999999024169921875},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -94,12 +100,34 @@ TEST(Replay, TheDefaultStream) {
     const Row rows[] = {
         {1, 92155.994741640938364769553359, 1382401.0 / 15, 1147.229855011577467, 109084, 160847},
         {2, 127656.052790474176403594169215, 127625.9, 616.749954922212965, 138091, 181922},
+        {3, 148053.26463819937099307922, 148038.9, 426.29998746228557, 155450, 193491},
     };
+    // The curve's random expectation, the binomial sums at 4 and 16 records a key (the same model).
+    const std::vector<std::pair<int32_t, double>> curve = {{4, 161994.25431702475175874981},
+                                                           {16, 215111.63744010434954244115}};
+    // A key table of the project's generator, replayed at each of the curve's numbers too.
+    std::vector<int32_t> keys(static_cast<std::size_t>(stream.descriptors));
+    uint64_t state = 20261211;
+    for (int32_t& key : keys) key = static_cast<int32_t>(randomBelow(state, HASH_KEYS));
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << row.ways << " records a key");
         replay_baselines baselines{};
         std::vector<table_replay> replays;
-        replayEverything(2, stream.requests, stream.descriptors, {}, row.ways, baselines, replays);
+        replayEverything(2, stream.requests, stream.descriptors, {keys.data()}, row.ways,
+                         baselines, replays);
+        // The curve at the cache's own number is the table's figure, and the key table's replay
+        // at each number is the same as a replay at that number alone.
+        EXPECT_EQ(baselines.curve[static_cast<std::size_t>(row.ways - 1)].randomHits,
+                  baselines.randomHits);
+        EXPECT_EQ(baselines.curve[static_cast<std::size_t>(row.ways - 1)].lruHits,
+                  baselines.lruHits);
+        for (std::size_t point = 0; point < CURVE_WAYS.size(); ++point)
+            EXPECT_EQ(replays[0].curve[point].hits,
+                      replayKeys(stream.requests, keys.data(), CURVE_WAYS[point]).hits);
+        EXPECT_EQ(replays[0].cache.hits, replayKeys(stream.requests, keys.data(), row.ways).hits);
+        for (const auto& [ways, random] : curve)
+            EXPECT_NEAR(baselines.curve[static_cast<std::size_t>(ways - 1)].randomHits, random,
+                        1e-12 * random);
         EXPECT_NEAR(baselines.randomHits, row.random, 1e-12 * row.random);
         EXPECT_NEAR(baselines.randomMean, row.mean, 1e-12 * row.mean);
         EXPECT_NEAR(baselines.randomSd, row.sd, 1e-12 * row.sd);

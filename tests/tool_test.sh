@@ -211,6 +211,60 @@ same_figures_file() {
         END { exit bad || FNR != lines }' "$1" "$2"
 }
 
+# answer_agrees TEXT FIGURES: the answer that opens TEXT says what FIGURES (replay.csv and
+# verdicts.csv) hold: each candidate's row (its hit ratio, its hits against the random key
+# function's exact expectation in points and in the random tables' sd, its requests outside the
+# table with their share, its verdict and first reason, cut to its 35 columns), the cache key's
+# cost, and which candidate gets the most of it back. Prints what differs, and fails, where it does.
+answer_agrees() {
+    awk -F, 'function sign(x) { return x >= 0 ? "+" : "" }
+        FILENAME ~ /replay.csv$/ && FNR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
+        FILENAME ~ /replay.csv$/ {
+            name = $1; order[++n] = name; hits[name] = $col["hits"]; out[name] = $col["outside"]
+            requests = $col["requests"]; random = $col["random_hits"]; sd = $col["random_sd"]; next
+        }
+        FILENAME ~ /verdicts.csv$/ && FNR > 1 {
+            name = $1; reason = substr($0, length($1 $2) + 3)
+            if (reason ~ /^"/) { reason = substr(reason, 2, length(reason) - 2); gsub(/""/, "\"", reason) }
+            sub(/; .*/, "", reason)
+            cell[name] = $2 == "passes" ? "passes" : "fails: " reason
+            if (length(cell[name]) > 35) cell[name] = substr(cell[name], 1, 32) "..."
+            next
+        }
+        FILENAME ~ /verdicts.csv$/ { next }
+        /^candidate +hit ratio +vs random/ { table = 1; next }
+        table && /^hit ratio: / { table = 0 }
+        table {
+            name = $0; sub(/ .*/, "", name); row = $0; sub(/^[^ ]+ +/, "", row)
+            h = hits[name]; points = 100 * (h - random) / requests
+            want = sprintf("%.2f%%  %9s  %7s  %14s  %s", 100 * h / requests, sprintf("%s%.2f", sign(points), points),
+                sd > 0 ? sprintf("%s%.1f", sign((h - random) / sd), (h - random) / sd) : "-",
+                sprintf("%d (%.1f%%)", out[name], 100 * out[name] / requests), cell[name])
+            gsub(/  +/, " ", row); gsub(/  +/, " ", want)
+            if (row != want) { print "the row of " name ": " row ", where the figures say " want; bad = 1 }
+            shown++
+        }
+        { text = text " " $0 }
+        END {
+            if (shown != n) { print shown " rows for " n " candidates"; bad = 1 }
+            first = order[1]; loss = 100 * (random - hits[first]) / requests
+            want = sprintf("%s %s %.1f points against a random key function", first, loss >= 0 ? "costs" : "gains",
+                loss >= 0 ? loss : -loss)
+            if (index(text, want) == 0) { print "no sentence \"" want "\""; bad = 1 }
+            best = ""; for (i = 2; i <= n; i++) if (best == "" || hits[order[i]] > hits[best]) best = order[i]
+            if (best != "") {
+                back = 100 * (hits[best] - hits[first]) / requests
+                if (back <= 0) want = "No candidate hits more often than " first
+                else if (loss <= 0) want = sprintf("%s hits %.1f points more often than %s", best, back, first)
+                else if (back >= loss) want = sprintf("%s gets back all %.1f of %s\047s points", best, loss, first)
+                else want = sprintf("%s gets back %.1f of %s\047s %.1f points", best, back, first, loss)
+                gsub(/  +/, " ", text)
+                if (index(text, want) == 0) { print "no sentence \"" want "\""; bad = 1 }
+            }
+            exit bad
+        }' "$2/replay.csv" "$2/verdicts.csv" "$1"
+}
+
 # pinned_run WHAT FIGURES: the last run, --check --data FIGURES, against the known answers: its text,
 # its exit status (1 where the pinned table says the cache's key function fails), its figures.
 pinned_run() {
@@ -221,6 +275,7 @@ pinned_run() {
         "$([[ $verdict == *"  fails ("* ]] && echo 1 || echo 0)"
     same_figures "${expected%.txt}-figures" "$2" || fail "$1" "the figures differ from the known answers" \
         "in ${expected%.txt}-figures: if you changed hashFunction or a candidate on purpose, update them"
+    answer_agrees "$work/out" "$2" >"$work/agrees" || fail "$1" "the answer and the figures disagree: $(head -3 "$work/agrees")"
 }
 
 # replay_pinned: the sample request file replayed at 2 records per key, as pinned: the text names the
@@ -247,6 +302,7 @@ run)  # the diagnosis's shared run, --check --data, into a folder with a file of
     run '' --check --data "$shared/figures"
     cp "$work/out" "$shared/out" && cp "$work/err" "$shared/err" && echo "$status" >"$shared/status"
     grep -v '^--check ' "$work/out" >"$shared/text"  # what a run without --check prints
+    grep '^--check ' "$work/out" >"$shared/check"
     { [ "$status" -le 1 ] && [ -s "$work/out" ]; } || fail "the shared run" "exit $status: $(head -c 300 "$work/err")"
     ;;
 report)  # the output as pinned; the tester's arguments change nothing; the diagnosis's shared run
@@ -259,6 +315,14 @@ report)  # the output as pinned; the tester's arguments change nothing; the diag
         cp "$shared/out" "$work/out" && cp "$shared/err" "$work/err" && status=$(cat "$shared/status")
         pinned_run "--check --data over an earlier run's files" "$shared/figures"
         [ "$(cat "$shared/figures/notes.txt")" = "the user's" ] || fail "--data" "the user's file was not kept"
+        # --brief: the answer alone, up to the first section's heading, and --check's outcome.
+        run '' --brief --check
+        awk '/^## / { exit } { line[++n] = $0 } END { if (line[n] == "") n--; for (i = 1; i <= n; i++) print line[i] }' \
+            "$shared/text" >"$work/answer"
+        if expect_status "--brief --check" "$(cat "$shared/status")" && { ! cmp -s "$work/answer" <(grep -v '^--check ' "$work/out") ||
+            ! cmp -s "$shared/check" <(grep '^--check ' "$work/out"); }; then
+            fail "--brief" "not the answer alone: $(diff "$work/answer" "$work/out" | head -5)"
+        fi
     fi
     ;;
 mixed | candidates)  # a copy's output as pinned, its figures into a new folder; with candidates
@@ -341,9 +405,29 @@ requests)  # the owner's requests, replayed as pinned, from a file and from a pi
     printf '%s\n' "$header" 'abcdefghijklmnopqrstuvw,1,2,3,0' 'abcdefghijklmnopqrsXYZ,1,2,3,0' >"$work/long.csv"
     run '' --requests "$work/long.csv"
     expect_error "a long name" "^$program: $work/long.csv:2: name holds 23 bytes, past the 19 a name holds: --cut-names keeps its first 19 \\(2 lines of the file have this fault\\)\$" 2
-    run '' --requests="$work/long.csv" --cut-names
-    if expect_status "--cut-names" 0 && ! grep -qx -- "--cut-names cut the names of 2 requests to their first 19 bytes: 1 distinct name as kept" "$work/out"; then
-        fail "--cut-names" "the cut names are not told: $(grep -- --cut-names "$work/out")"
+    # A file where param -1 crowds under hashFunction: its key is then ((name[0] + name[1]) x
+    # width) mod 7 + 1 + the name's length, 4 to 12, so 5 to 19, 15 keys at most. And a request
+    # whose key lies outside the table (name 0xff: -11 + 1 + 1 = -9), and the two long names, cut.
+    awk 'BEGIN { print "name,param,width,height,flag"; s = 12345
+        letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+        for (i = 0; i < 3000; i++) {
+            for (j = 0; j < 6; j++) { s = (s * 1103515245 + 12345) % 2147483648; r[j] = int(s / 65536) }
+            print substr(letters, r[0] % 52 + 1, 1) substr(letters, r[1] % 52 + 1, 1) \
+                substr("xxxxxxxxxx", 1, 2 + r[2] % 9) "," r[3] % 11 - 1 "," 1 + r[4] % 5 "," 1 + r[5] % 4 ",0"
+        }
+        print "\"\"\"\\xff\"\"\",0,0,0,0" }' >"$work/crowd.csv"
+    tail -n 2 "$work/long.csv" >>"$work/crowd.csv"
+    crowded=$(grep -c '^[A-Za-z]*x*,-1,' "$work/crowd.csv")
+    share=$(awk -v part="$crowded" 'END { printf "%.1f%%", 100 * part / (NR - 1) }' "$work/crowd.csv")
+    run '' --requests="$work/crowd.csv" --cut-names --check
+    if expect_status "--check --requests, param -1 crowding" 1; then
+        for line in "--cut-names cut the names of 2 requests to their first 19 bytes: 1 distinct name as kept" \
+            "--check fails: 1 request (0.0%) has a key outside 0..799"; do
+            grep -qxF -- "$line" "$work/out" || fail "--check --requests" "no line \"$line\""
+        done
+        grep -qF "Causes on $work/crowd.csv, worst first: param -1 puts $crowded descriptors, $share of the requests, on 15 keys;" \
+            <(tr '\n' ' ' <"$work/out" | tr -s ' ') ||
+            fail "--check --requests" "the causes do not name param -1: $(grep -A2 '^Causes on' "$work/out")"
     fi
     # Hostile input, refused in one line at the row that runs past 64 KiB, in 1 s and, where the
     # build has no sanitizers (whose shadow memory needs terabytes of address space), 64 MiB.
