@@ -9,6 +9,7 @@ namespace {
 
 // A replay of 100000 requests in which a random key function hits 60000 times on average and LRU
 // 65000: the cache key's hits, its requests outside the table, the random tables' sd, its verdict.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): as the rows give them
 compared_candidates replayed(int64_t hits, int64_t outside, double sd, bool passes) {
     compared_candidates compared{};
     compared.candidates.assign(static_cast<std::size_t>(candidateCount), candidate_figures{});

@@ -65,7 +65,14 @@ TEST(Replay, KnownAnswers) {
         // element runs A, BA, CBA; A hits (ACB); D pushes B out (DAC); B pushes C out (BDA); A
         // hits (ABD); E; C pushes D out (CAB); A hits. Every repeat is within 2400 records. A
         // random key: the repeats' stack distances are 2, 3, 2, 4, 2, so 5 - 3997 / 800^4.
-        {"the cache's 3 records a key", lettered("ABCADBAECA"), {0, 0, 0, 0, 1}, 3, 3, 0, 5, 5,
+        {"the cache's 3 records a key",
+         lettered("ABCADBAECA"),
+         {0, 0, 0, 0, 1},
+         3,
+         3,
+         0,
+         5,
+         5,
          4.99999999024169921875},
     };
     for (const Row& row : rows) {
@@ -113,8 +120,8 @@ TEST(Replay, TheDefaultStream) {
         SCOPED_TRACE(testing::Message() << row.ways << " records a key");
         replay_baselines baselines{};
         std::vector<table_replay> replays;
-        replayEverything(2, stream.requests, stream.descriptors, {keys.data()}, row.ways,
-                         baselines, replays);
+        replayEverything(2, stream.requests, stream.descriptors, {keys.data()}, row.ways, baselines,
+                         replays);
         // The curve at the cache's own number is the table's figure, and the key table's replay
         // at each number is the same as a replay at that number alone.
         EXPECT_EQ(baselines.curve[static_cast<std::size_t>(row.ways - 1)].randomHits,

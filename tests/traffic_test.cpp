@@ -36,6 +36,7 @@ TEST(Traffic, RandomKeysKnownAnswers) {
     EXPECT_NEAR(randomKeysFor(4217), 795.9037806096549, 1e-9);
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the record's order
 packed_descriptor descriptor(const std::string& name, int32_t param, int32_t width, int32_t flag) {
     packed_descriptor d{};
     std::memcpy(d.name, name.data(), name.size());

@@ -133,7 +133,8 @@ void writeCsvField(std::FILE* out, const char* text) {
 
 // "default" for the default stream, "requests" for the owner's.
 const char* streamTitle(const replay_baselines& replay) {
-    return replay.owners ? KEYSET_TITLES[KEYSET_REQUESTS] : "default";
+    const char* const owners = KEYSET_TITLES[at(KEYSET_REQUESTS)];
+    return replay.owners ? owners : "default";
 }
 
 // A part of a whole as a fraction, 0 to 1.

@@ -66,7 +66,7 @@ answer_sentences answerSentences(const compared_candidates& compared, const cach
            replay.ways == 1 ? "" : "s",
            answer.layoutLoss >= 0 ? (replay.ways == 1 ? "costs" : "cost")
                                   : (replay.ways == 1 ? "gains" : "gain"),
-           std::fabs(answer.layoutLoss), static_cast<long long>(int64_t{HASH_KEYS} * replay.ways));
+           std::fabs(answer.layoutLoss), static_cast<long long>(HASH_KEYS) * replay.ways);
     const int64_t outside = compared.candidates[0].replay.cache.outside;
     if (outside > 0)
         append(line,
