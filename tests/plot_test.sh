@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The plot script draws the pinned figures of the cache's key function and of a well-mixed one with
-# their verdicts; it refuses broken figures and an output path it cannot write in one line naming the
-# problem: exit 1, nothing on stdout, the output path left as it was.   plot_test.sh PLOT FIGURES MIXED
+# their verdicts, and one more panel for figures replayed from the owner's requests; it refuses
+# broken figures and an output path it cannot write in one line naming the problem: exit 1, nothing
+# on stdout, the output path left as it was.   plot_test.sh PLOT FIGURES MIXED
 set -uo pipefail
 plot=$1 figures=$2 mixed=$3
 work=$(mktemp -d)
@@ -50,10 +51,18 @@ cache_chances="P(empty >= 88) <= 1.3e-124; P(busiest >= 38) = 1.5e-15; P(chi-squ
  width 59993, height 8930, flag 238)"
 mended_chances="P(busiest >= 27) = 2.3e-07; P(chi-square >= 1748.7) = 7.9e-73; names: P(chi-square >= 2050.8) =\
  6.7e-111; near: P(chi-square >= 1471.9) = 1.8e-42; domain: P(chi-square >= 1523.5) = 9.8e-48"
+# The answers, from replay.csv's 240000 requests: the cache's key costs (148053.26 - 143485) /
+# 2400 = 1.9 points, 4568.26 / 426.30 = 10.7 sd; 3 records per key (155450 - 148053.26) / 2400 =
+# 3.1 points against LRU; mixedKey's 148438 hits are 4953 / 2400 = 2.06 points more, 0.16 past the
+# 1.9. The well-mixed key gains (148438 - 148053.26) / 2400 = 0.16 points, 384.74 / 426.30 = 0.9 sd.
+layout="3 records per key cost 3.1 points against LRU over 2400 records."
 random="A uniformly random key function would leave about 2 of the 800 keys empty, reach a highest count\
  of about 15 and score a chi-square of about 799; this one leaves"
 declare -A drawn
-drawn[cache]="$random 88 empty, reaches 38 and scores 4713, 5.9 times the random figure.
+drawn[cache]="hashFunction costs 1.9 points against a random key function (10.7 sd); $layout
+mixedKey gets back all 1.9 of hashFunction's points, and 0.2 more, on the default stream,\
+ and passes its verdict.
+$random 88 empty, reaches 38 and scores 4713, 5.9 times the random figure.
 One as blind as this one would leave about 40 empty, reach about 20 and score about 1598; this one\
  scores 2.9 times that.
 Causes, worst first: never reads flag; height shares keys 133x as often as random, width 45x, name 5.2x,\
@@ -62,7 +71,9 @@ hashFunction fails: never reads flag; bytes never reaching the key: name[2..18],
 mendedKey fails: $mended_chances
 mixedKey passes
 -cache.png"
-drawn[mixed]="$random 1 empty, reaches 14 and scores 815, 1.0 times the random figure.
+drawn[mixed]="hashFunction gains 0.2 points against a random key function (0.9 sd); $layout
+No candidate hits more often than hashFunction on the default stream.
+$random 1 empty, reaches 14 and scores 815, 1.0 times the random figure.
 Causes: none found; the key reads every field, and none shares keys markedly more often than random
 hashFunction passes
 mendedKey fails: $mended_chances
@@ -80,6 +91,21 @@ for row in "$figures:cache" "$mixed:mixed"; do
     fi
 done
 
+# Figures as if replayed from the owner's requests: replay.csv's stream requests, and keys.csv's
+# rows of keyset requests (the sweep's, copied). Drawn with one more panel, the picture is taller.
+owners="sed -i 's/,default,/,requests,/' replay.csv
+sed -n 's/,sweep,/,requests,/p' keys.csv >requests && cat requests >>keys.csv && rm requests"
+height() { od -An -tu4 --endian=big -j 20 -N 4 "$1" 2>/dev/null | tr -d ' '; }  # a PNG's, from IHDR
+rm -rf "$work/owned" && cp -r "$figures" "$work/owned" && (cd "$work/owned" && bash -e <<<"$owners")
+timeout 60 bash "$plot" "$work/owned.png" "$work/owned" >"$work/out" 2>"$work/err"
+status=$?
+if [ "$status" -ne 0 ] || [ "$(tail -n 1 "$work/out")" != "$work/owned.png" ] ||
+    ! [ "$(height "$work/owned.png")" -gt "$(height "$work/-cache.png")" ]; then
+    echo "FAIL [drawn, the owner's requests]: exit $status, $(height "$work/owned.png") pixels" \
+        "high, stderr: $(head -c 300 "$work/err")"
+    failures=$((failures + 1))
+fi
+
 d=$work/figures in="the figures in $work/figures:"
 refused "no counts.csv" "$d has no readable counts.csv" <<<'rm counts.csv'
 refused "over 4 MB" "$d/keys.csv is larger than 4000000 bytes" <<<'head -c 4000000 /dev/zero >>keys.csv'
@@ -96,12 +122,52 @@ refused "a byte's name that gnuplot would read" "$in reach.csv, line 2: byte is 
     <<<"sed -i '2s/,name\\[0\\],/,x\",/' reach.csv"
 refused "a name that gnuplot would read" "$in fields.csv, line 2: field is not a name: n\"a" <<<"sed -i '2s/,name,/,n\"a,/' fields.csv"
 refused "a row of another width" "$in counts.csv, line 3: 5 fields, its header 6" <<<"sed -i '3s/,[^,]*\$//' counts.csv"
-refused "a non-number" "$in keys.csv, line 9: hits is not a number: 1e3" <<<"sed -i '9s/,[0-9]*\$/,1e3/' keys.csv"
+refused "a non-number" "$in keys.csv, line 9: load is not a number: 1e3" \
+    <<<"sed -i '9s/,[0-9]*\$/,1e3/' keys.csv"
 refused "a column missing" "$in fields.csv, line 1: no column ratio" <<<"sed -i '1s/,ratio,/,times,/' fields.csv"
 refused "no replay.csv" "$d has no readable replay.csv" <<<'rm replay.csv'
 refused "hits beyond the requests" "$in replay.csv, line 2: hits beyond the 240000 requests" \
-    <<<"sed -i '2s/,89135,/,240001,/' replay.csv"
+    <<<"sed -i '2s/,143485,/,240001,/' replay.csv"
 refused "a replay's candidate missing" "$in replay.csv holds candidates: 2, not 3" <<<"sed -i '4d' replay.csv"
+refused "records per key past 16" "$in replay.csv, line 2: ways is not 1 to 16: 17" \
+    <<<"sed -i '2s/,3,143485,/,17,143485,/' replay.csv"
+refused "no curve.csv" "$d has no readable curve.csv" <<<'rm curve.csv'
+refused "a curve's column missing" "$in curve.csv, line 1: no column lru_hits" \
+    <<<"sed -i '1s/,lru_hits,/,lru,/' curve.csv"
+refused "a non-number in the curve" "$in curve.csv, line 3: hits is not a number: 123758.5" \
+    <<<"sed -i '3s/,123758,/,123758.5,/' curve.csv"
+refused "a curve's candidate missing" \
+    "$in curve.csv, line 18: mixedKey where mendedKey belongs, as in keys.csv" \
+    <<<"sed -i '/^mendedKey,/d' curve.csv"
+refused "the last candidate's curve missing" "$in curve.csv holds candidates: 2, not 3" \
+    <<<"sed -i '/^mixedKey,/d' curve.csv"
+refused "a number of records per key missing" \
+    "$in curve.csv, line 10: ways 10 where ways 9 belongs" \
+    <<<"sed -i '10d' curve.csv"
+refused "the curve's last row missing" \
+    "$in curve.csv holds records per key of mixedKey: 15, not 16" \
+    <<<"sed -i '\$d' curve.csv"
+refused "hits beyond the requests in the curve" \
+    "$in curve.csv, line 17: hits beyond the 240000 requests" \
+    <<<"sed -i '17s/,211460,/,240001,/' curve.csv"
+refused "no hits at the cache's records per key" \
+    "$in curve.csv, line 4: no hits at the cache's 3 records per key" \
+    <<<"sed -i '4s/,143485,/,,/' curve.csv"
+refused "the curve's hits not the replay's" \
+    "$in curve.csv, line 4: hits 143486 at the cache's 3 records per key, replay.csv's 143485" \
+    <<<"sed -i '4s/,143485,/,143486,/' curve.csv"
+refused "no limit at the cache's records per key" \
+    "$in curve.csv, line 4: no limit_hits at the cache's 3 records per key" \
+    <<<"sed -i '4s/,193491\$/,/' curve.csv"
+refused "the owner's descriptors missing" \
+    "$in keys.csv holds keys of hashFunction on the requests: 0, not 800" \
+    <<<"sed -i 's/,default,/,requests,/' replay.csv"
+refused "the owner's descriptors of a key missing" \
+    "$in keys.csv holds keys of mixedKey on the requests: 799, not 800" \
+    <<<"$owners"$'\n'"sed -i '/^mixedKey,requests,799,/d' keys.csv"
+refused "the owner's descriptors without the cache key's" \
+    "$in keys.csv, line 9602: mendedKey where hashFunction belongs, as in the sweep's rows" \
+    <<<"$owners"$'\n'"sed -i '/^hashFunction,requests,/d' keys.csv"
 refused "missing output folder" "the output folder $work/none does not exist" "$work/none/a.png" <<<':'
 mkfifo "$pics/fifo" && mkdir "$pics/folder"
 refused "output path not a regular file" "the output path $pics/fifo is not a regular file" "$pics/fifo" <<<':'
