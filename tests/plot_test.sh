@@ -47,7 +47,7 @@ refused() {
 cache_chances="P(empty >= 88) <= 1.3e-124; P(busiest >= 38) = 1.5e-15; P(chi-square >= 4713.3) < 1e-300;\
  names: P(busiest >= 90) = 6.1e-16; names: P(chi-square >= 3388.8) < 1e-300; near: P(empty >= 9) <= 4.2e-98;\
  near: P(busiest >= 156) = 2.4e-56; near: P(chi-square >= 11680.0) < 1e-300; domain: 11875 of 24000 keys\
- outside 0..799 (the first -307, name \"\\xc5\\x82xi\\xd0\\xb6\\xc3\\xb8k\\xc3\\xb8\" \"e\\xc3\\x96\" \"c\", param -122,\
+ (49.5%) outside 0..799 (the first -307, name \"\\xc5\\x82xi\\xd0\\xb6\\xc3\\xb8k\\xc3\\xb8\" \"e\\xc3\\x96\" \"c\", param -122,\
  width 59993, height 8930, flag 238)"
 mended_chances="P(busiest >= 27) = 2.3e-07; P(chi-square >= 1748.7) = 7.9e-73; names: P(chi-square >= 2050.8) =\
  6.7e-111; near: P(chi-square >= 1471.9) = 1.8e-42; domain: P(chi-square >= 1523.5) = 9.8e-48"

@@ -398,8 +398,10 @@ void addSpreadClauses(key_verdict& verdict, const char* prefix, const key_spread
 void addOutsideClause(key_verdict& verdict, const char* prefix, const outside_keys& outside,
                       int32_t descriptors, const descriptor_text& first) {
     std::array<char, sizeof first.text + 96> clause{};
-    std::snprintf(clause.data(), clause.size(), "%d of %d keys outside 0..%d (the first %d, %s)",
-                  outside.count, descriptors, HASH_KEYS - 1, outside.first, first.text);
+    std::snprintf(clause.data(), clause.size(),
+                  "%d of %d keys (%.1f%%) outside 0..%d (the first %d, %s)", outside.count,
+                  descriptors, 100.0 * outside.count / descriptors, HASH_KEYS - 1, outside.first,
+                  first.text);
     addClause(verdict, prefix, clause.data());
 }
 

@@ -1,6 +1,6 @@
 #include "keysets.hpp"
 
-#include "requests.hpp"
+#include "stream.hpp"
 
 #include <algorithm>
 #include <cmath>

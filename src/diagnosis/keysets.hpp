@@ -140,7 +140,8 @@ byte_list unreachedBytes(const reach_table& reach);
 // illustration, the same on every target. DEFAULT_REQUESTS requests over the
 // names keyset, each an image drawn by Zipf with exponent ZIPF_EXPONENT over the
 // keyset's names in a seeded order, then one of its NAME_VARIANTS variants by
-// Zipf over a seeded ranking of its own (docs/replay.md).
+// Zipf over a seeded ranking of its own (docs/replay.md). request_stream is
+// stream.hpp's.
 struct request_stream;
 inline constexpr int32_t DEFAULT_REQUESTS = 240000;
 inline constexpr double ZIPF_EXPONENT = 0.99;
