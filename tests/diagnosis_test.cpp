@@ -318,7 +318,8 @@ TEST(Diagnosis, Verdicts) {
          "P(busiest >= 27) = 2.3e-07; P(chi-square >= 1748.7) = 7.9e-73"},
         {"mixedKey", mixedKey, true, ""},
         {"keys past the table", pastTheTableForFlag1, false,
-         "2400 of 4800 keys (50.0%) outside 0..799 (the first 800, name \"caneBagnato\", param 0, width 0, "
+         "2400 of 4800 keys (50.0%) outside 0..799 (the first 800, name \"caneBagnato\", param 0, "
+         "width 0, "
          "height 0, flag 1)"},  // counted in the sweep, none used; the first as a user writes it
         {"mixedKey and one payload byte", payloadByteKey, false, "payload reaches the key"},
         {"mixedKey and five payload bytes", payloadBytesKey, false, "payload reaches the key"},

@@ -369,7 +369,11 @@ requests)  # the owner's requests, replayed as pinned, from a file and from a pi
     fi
     mkdir "$work/kept" && echo "the user's" >"$work/kept/replay.csv"
     printf 'name,param,width,height,flag\nfaro,1,2,3,0\nfaro,1,2,3\n' >"$work/bad.csv"
+    # A path of over 400 characters: its refusal whole.
+    long=$work/$(printf 'd%.0s' {1..250})/$(printf 'e%.0s' {1..150})
+    mkdir -p "$long" && cp "$work/bad.csv" "$long/bad.csv"
     for row in "$work/bad.csv:$work/bad.csv:3: a row of 4 fields; the header has 5 \(1 line of the file has this fault\)" \
+        "$long/bad.csv:$long/bad.csv:3: a row of 4 fields; the header has 5 \(1 line of the file has this fault\)" \
         "$work/none.csv:$work/none.csv: cannot read it: No such file or directory" \
         "$work/kept:$work/kept: cannot read it: Is a directory"; do
         for folder in "$work/kept" "$work/new"; do

@@ -47,11 +47,10 @@ enum fault_kind : int32_t {
     FAULT_KINDS
 };
 
-// A fault's text, the line it was first seen on, the last, and how many lines have it.
+// A fault's text, the line it was first seen on, and how many lines have it.
 struct fault_seen {
     std::string text;
     int64_t line;
-    int64_t lastLine;
     int64_t lines;
 };
 
@@ -117,14 +116,14 @@ struct request_reader {
     int64_t requests;
 };
 
-// Notes a fault of the row at its line, once per kind and column a line; its
-// text is made only where it is the first of its kind and column.
+// Notes a fault of the row at its line; its text is made only where it is the
+// first of its kind and column. A row is read once and notes each kind in each
+// column at most once (text after a closing quote is one fault of the row,
+// however many fields have it), so the count is of lines.
 template <typename Text>
 void fault(request_reader& reader, int32_t kind, int32_t column, const Text& text) {
     const int32_t which = kind * REQUEST_COLUMNS + column;
     fault_seen& seen = reader.faults[at(which)];
-    if (seen.lines > 0 && seen.lastLine == reader.rowLine) return;
-    seen.lastLine = reader.rowLine;
     if (seen.lines++ > 0) return;
     seen.line = reader.rowLine;
     seen.text = text();
