@@ -173,6 +173,12 @@ name_result readName(std::string_view field, bool cut, char (&name)[IMAGE_NAME_S
     name_bytes bytes{name, 0, false};
     name_result result{NAME_READ, {}};
     if (field.empty() || field[0] != '"') {
+        // The common name: its bytes as they are, room to spare, no zero byte.
+        if (field.size() < IMAGE_NAME_SIZE &&
+            std::memchr(field.data(), '\0', field.size()) == nullptr) {
+            std::memcpy(name, field.data(), field.size());
+            return result;
+        }
         for (const char c : field) bytes.add(static_cast<unsigned char>(c));
     } else if (!readLiterals(field, bytes, result.why)) {
         std::memset(name, 0, sizeof name);

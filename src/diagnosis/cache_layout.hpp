@@ -21,7 +21,7 @@ static_assert(RECORDS_PER_ELEMENT == 3 && ELEMENT_BYTES_LEFT == 68);
 inline constexpr int32_t MOST_WAYS = 16;
 static_assert(RECORDS_PER_ELEMENT >= 1 && RECORDS_PER_ELEMENT <= MOST_WAYS);
 
-// The records per key at which every candidate is replayed for the curve of hits
-// over the cache's size, besides the cache's own.
+// The records per key the text's table of the curve shows; the files hold every
+// number, 1 to MOST_WAYS.
 inline constexpr std::array<int32_t, 6> CURVE_WAYS = {1, 2, 3, 4, 8, 16};
 static_assert(CURVE_WAYS.back() == MOST_WAYS);

@@ -169,26 +169,17 @@ void writeReplay(std::FILE* out, const compared_candidates& compared) {
 }
 
 // The curve over the cache's size: every candidate's hits at each number of
-// records per key it was replayed at (empty at the others), beside the random
-// key function's exact expectation and LRU's, at every number, and the limit's
-// where it was computed, at the cache's own.
+// records per key, beside the random key function's exact expectation and LRU's,
+// and the limit's where it was computed, at the cache's own.
 void writeCurve(std::FILE* out, const compared_candidates& compared) {
     const replay_baselines& replay = compared.replay;
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
         for (int32_t ways = 1; ways <= MOST_WAYS; ++ways) {
-            const table_replay& replayed = compared.candidates[at(candidate)].replay;
-            std::fprintf(out, "%s,%d,", keyCandidates[candidate].name, ways);
-            const auto point = std::find(CURVE_WAYS.begin(), CURVE_WAYS.end(), ways);
-            if (point != CURVE_WAYS.end())
-                std::fprintf(
-                    out, "%lld",
-                    static_cast<long long>(
-                        replayed.curve[static_cast<std::size_t>(point - CURVE_WAYS.begin())].hits));
-            else if (ways == replay.ways)
-                std::fprintf(out, "%lld", static_cast<long long>(replayed.cache.hits));
             const stack_figures& baseline = replay.curve[at(ways - 1)];
-            std::fprintf(out, ",%.17g,%lld,", baseline.randomHits,
-                         static_cast<long long>(baseline.lruHits));
+            std::fprintf(out, "%s,%d,%lld,%.17g,%lld,", keyCandidates[candidate].name, ways,
+                         static_cast<long long>(
+                             compared.candidates[at(candidate)].replay.hitsAt[at(ways - 1)]),
+                         baseline.randomHits, static_cast<long long>(baseline.lruHits));
             if (ways == replay.ways)
                 std::fprintf(out, "%lld", static_cast<long long>(replay.limitHits));
             std::fprintf(out, "\n");

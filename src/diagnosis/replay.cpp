@@ -16,13 +16,15 @@ std::size_t at(int64_t index) { return static_cast<std::size_t>(index); }
 
 constexpr uint64_t RANDOM_TABLE_SEED = 8000;
 
-// The cache's elements, ways records each, most recently used first; -1 free.
-template <typename KeyOf>
-replay_count replay(const std::vector<int32_t>& requests, int32_t ways, KeyOf keyOf) {
+// The cache's elements, `ways` records each, most recently used first; -1 free.
+// WAYS is `ways` where it is known when compiled (the loops then unrolled), else 0.
+template <int32_t WAYS>
+replay_count replay(const std::vector<int32_t>& requests, const int32_t* keys, int32_t ways) {
+    if (WAYS > 0) ways = WAYS;
     std::vector<int32_t> records(at(int64_t{HASH_KEYS} * ways), -1);
     replay_count counted{0, 0};
     for (const int32_t descriptor : requests) {
-        const int32_t key = keyOf(descriptor);
+        const int32_t key = keys[descriptor];
         if (key < 0 || key >= HASH_KEYS) {  // counted, never used as an index
             ++counted.outside;
             continue;
@@ -41,16 +43,60 @@ replay_count replay(const std::vector<int32_t>& requests, int32_t ways, KeyOf ke
 
 }  // namespace
 
-replay_count replayKeys(const std::vector<int32_t>& requests, const int32_t* keys, int32_t ways) {
-    return replay(requests, ways, [keys](int32_t descriptor) { return keys[descriptor]; });
+table_replay replayEveryWays(const std::vector<int32_t>& requests, const int32_t* keys,
+                             int32_t ways) {
+    // Each key's MOST_WAYS most recent descriptors, most recent first; -1 free.
+    std::vector<int32_t> recent(at(int64_t{HASH_KEYS} * MOST_WAYS), -1);
+    std::array<int64_t, MOST_WAYS> foundAt{};  // the requests found at each place
+    table_replay replayed{};
+    for (const int32_t descriptor : requests) {
+        const int32_t key = keys[descriptor];
+        if (key < 0 || key >= HASH_KEYS) {  // counted, never used as an index
+            ++replayed.cache.outside;
+            continue;
+        }
+        int32_t* element = &recent[at(int64_t{key} * MOST_WAYS)];
+        int32_t place = 0;
+        while (place < MOST_WAYS - 1 && element[place] != descriptor) ++place;
+        if (element[place] == descriptor) ++foundAt[at(place)];
+        std::copy_backward(element, element + place, element + place + 1);
+        element[0] = descriptor;
+    }
+    int64_t hits = 0;
+    for (int32_t w = 1; w <= MOST_WAYS; ++w) {
+        hits += foundAt[at(w - 1)];
+        replayed.hitsAt[at(w - 1)] = hits;
+    }
+    replayed.cache.hits = replayed.hitsAt[at(ways - 1)];
+    return replayed;
 }
 
-replay_count replayRandomTable(const std::vector<int32_t>& requests, int32_t table, int32_t ways) {
-    return replay(requests, ways, [table](int32_t descriptor) {
+replay_count replayKeys(const std::vector<int32_t>& requests, const int32_t* keys, int32_t ways) {
+    switch (ways) {  // the cache's own, RECORDS_PER_ELEMENT, and the numbers near it
+        case 1:
+            return replay<1>(requests, keys, ways);
+        case 2:
+            return replay<2>(requests, keys, ways);
+        case 3:
+            return replay<3>(requests, keys, ways);
+        case 4:
+            return replay<4>(requests, keys, ways);
+        default:
+            return replay<0>(requests, keys, ways);
+    }
+}
+
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): as the declaration names them
+replay_count replayRandomTable(const std::vector<int32_t>& requests, int32_t descriptors,
+                               int32_t table, int32_t ways) {
+    // Each descriptor's key drawn once, before the requests look them up.
+    std::vector<int32_t> keys(at(descriptors));
+    for (int32_t descriptor = 0; descriptor < descriptors; ++descriptor) {
         uint64_t state = (RANDOM_TABLE_SEED + static_cast<uint64_t>(table)) * 0x9E3779B97F4A7C15u +
                          static_cast<uint64_t>(descriptor) * 0xD1B54A32D192ED03u;
-        return static_cast<int32_t>(randomBelow(state, HASH_KEYS));
-    });
+        keys[at(descriptor)] = static_cast<int32_t>(randomBelow(state, HASH_KEYS));
+    }
+    return replayKeys(requests, keys.data(), ways);
 }
 
 double randomHitChance(int64_t u, int32_t ways) {
@@ -188,14 +234,13 @@ void replayEverything(int32_t threads, const std::vector<int32_t>& requests, int
     replays.assign(tables.size(), table_replay{});
     std::vector<replay_count> random(RANDOM_TABLES);
     // The longest first: the stack distances, the limit; then the random key
-    // tables and the key tables at the cache's records per key and at each of the
-    // curve's, each a pass over the requests.
+    // tables at the cache's records per key, and the key tables at every number of
+    // them, each a pass over the requests.
     constexpr int32_t STACK = 0;
     constexpr int32_t LIMIT = 1;
     constexpr int32_t RANDOM = 2;
-    constexpr auto PASSES = static_cast<int32_t>(1 + CURVE_WAYS.size());  // by key table
     const int32_t keyTables = RANDOM + RANDOM_TABLES;
-    const int32_t jobs = keyTables + PASSES * static_cast<int32_t>(tables.size());
+    const int32_t jobs = keyTables + static_cast<int32_t>(tables.size());
     std::atomic<int32_t> done{0};
     runJobs(threads, jobs, [&](int32_t job, image_descriptor& /*record*/) {
         if (job == STACK) {
@@ -205,16 +250,10 @@ void replayEverything(int32_t threads, const std::vector<int32_t>& requests, int
         } else if (job == LIMIT) {
             baselines.limitHits = limitHits(requests, descriptors, int64_t{HASH_KEYS} * ways);
         } else if (job < keyTables) {
-            random[at(job - RANDOM)] = replayRandomTable(requests, job - RANDOM, ways);
+            random[at(job - RANDOM)] = replayRandomTable(requests, descriptors, job - RANDOM, ways);
         } else {
-            const int32_t table = (job - keyTables) / PASSES;
-            const int32_t pass = (job - keyTables) % PASSES;
-            table_replay& replayed = replays[at(table)];
-            const int32_t* keys = tables[at(table)];
-            if (pass == 0)
-                replayed.cache = replayKeys(requests, keys, ways);
-            else
-                replayed.curve[at(pass - 1)] = replayKeys(requests, keys, CURVE_WAYS[at(pass - 1)]);
+            replays[at(job - keyTables)] =
+                replayEveryWays(requests, tables[at(job - keyTables)], ways);
         }
         showProgress("replayed", ++done, jobs);
     });

@@ -27,8 +27,10 @@ struct replay_count {
 replay_count replayKeys(const std::vector<int32_t>& requests, const int32_t* keys, int32_t ways);
 
 // The same under random key table `table`, 0 .. RANDOM_TABLES - 1: descriptor
-// i's key drawn uniformly from 0 .. HASH_KEYS - 1, from a stream of its own.
-replay_count replayRandomTable(const std::vector<int32_t>& requests, int32_t table, int32_t ways);
+// i's key drawn uniformly from 0 .. HASH_KEYS - 1, from a stream of its own; the
+// requests index descriptors 0 .. descriptors - 1.
+replay_count replayRandomTable(const std::vector<int32_t>& requests, int32_t descriptors,
+                               int32_t table, int32_t ways);
 
 // From one pass over the stack distances (Mattson et al., 1970): a request of a
 // descriptor requested before has distance u, the distinct other descriptors
@@ -74,11 +76,18 @@ struct replay_baselines {
     std::array<stack_figures, MOST_WAYS> curve;
 };
 
-// One key table's replay: at the cache's records per key, and at each of CURVE_WAYS.
+// One key table's replay at every number of records per key at once. An
+// element under LRU holds the most recently requested of its key's descriptors,
+// as many as it has records, whatever that number (Mattson's stack property):
+// so a request hits with w records exactly when fewer than w other descriptors
+// of its key were requested since its own last request, and one pass that keeps
+// each key's MOST_WAYS most recent gives the hits at every w.
 struct table_replay {
-    replay_count cache;
-    std::array<replay_count, CURVE_WAYS.size()> curve;
+    replay_count cache;                     // at the cache's records per key
+    std::array<int64_t, MOST_WAYS> hitsAt;  // hitsAt[w - 1]: the hits with w records per key
 };
+table_replay replayEveryWays(const std::vector<int32_t>& requests, const int32_t* keys,
+                             int32_t ways);
 
 // The requests replayed under each of the key tables (tables[t][descriptor]) into
 // replays[t], and under the baselines, on `threads` threads; each a job of its own.

@@ -58,7 +58,8 @@ void printCurve(const compared_candidates& compared) {
     });
     for (int32_t candidate = 0; candidate < candidateCount; ++candidate)
         ratioRow(keyCandidates[candidate].name, [&](std::size_t point) {
-            return static_cast<double>(compared.candidates[at(candidate)].replay.curve[point].hits);
+            return static_cast<double>(
+                compared.candidates[at(candidate)].replay.hitsAt[at(CURVE_WAYS[point] - 1)]);
         });
 }
 
