@@ -315,14 +315,6 @@ report)  # the output as pinned; the tester's arguments change nothing; the diag
         cp "$shared/out" "$work/out" && cp "$shared/err" "$work/err" && status=$(cat "$shared/status")
         pinned_run "--check --data over an earlier run's files" "$shared/figures"
         [ "$(cat "$shared/figures/notes.txt")" = "the user's" ] || fail "--data" "the user's file was not kept"
-        # --brief: the answer alone, up to the first section's heading, and --check's outcome.
-        run '' --brief --check
-        awk '/^## / { exit } { line[++n] = $0 } END { if (line[n] == "") n--; for (i = 1; i <= n; i++) print line[i] }' \
-            "$shared/text" >"$work/answer"
-        if expect_status "--brief --check" "$(cat "$shared/status")" && { ! cmp -s "$work/answer" <(grep -v '^--check ' "$work/out") ||
-            ! cmp -s "$shared/check" <(grep '^--check ' "$work/out"); }; then
-            fail "--brief" "not the answer alone: $(diff "$work/answer" "$work/out" | head -5)"
-        fi
     fi
     ;;
 mixed | candidates)  # a copy's output as pinned, its figures into a new folder; with candidates
@@ -487,6 +479,14 @@ options)  # anything else is refused in one line, exit 2, with nothing written o
     run '' --version
     { [ "$status" -eq 0 ] && grep -qx "$program [0-9]*\.[0-9]*\.[0-9]*" "$work/out"; } ||
         fail "--version" "exit $status: $(head -c 100 "$work/out")"
+    # --brief: the answer alone, up to the shared run's first section's heading, and --check's outcome.
+    run '' --brief --check
+    awk '/^## / { exit } { line[++n] = $0 } END { if (line[n] == "") n--; for (i = 1; i <= n; i++) print line[i] }' \
+        "$shared/text" >"$work/answer"
+    if expect_status "--brief --check" "$(cat "$shared/status")" && { ! cmp -s "$work/answer" <(grep -v '^--check ' "$work/out") ||
+        ! cmp -s "$shared/check" <(grep '^--check ' "$work/out"); }; then
+        fail "--brief" "not the answer alone: $(diff "$work/answer" "$work/out" | head -5)"
+    fi
     ;;
 reach)  # a key that reads name[0] and name[1] alone is not said to read every field
     run ''
